@@ -1,0 +1,5 @@
+#include "app/console_host.h"
+
+int main() {
+    return RunConsoleHost();
+}

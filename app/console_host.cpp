@@ -1,0 +1,52 @@
+#include "app/console_host.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
+
+#include "common/folders.h"
+#include "common/port.h"
+#include "common/text.h"
+#include "platform/console.h"
+#include "server/server.h"
+
+namespace {
+
+// A port of the environment, or 0 when the value is not a whole number from 1 to 65535.
+unsigned PortFromEnvironment() {
+    const char* value = std::getenv("PELLWICK_PORT");
+    if (value == nullptr) return 0;
+    std::string_view text(value);
+    unsigned port = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535) return 0;
+    return port;
+}
+
+void PrintErrorBox(platform::WindowHandle, const std::wstring& text, const std::wstring& caption) {
+    platform::WriteStderr(WideToUtf8(caption) + "\n" + WideToUtf8(text) + "\n");
+}
+
+std::string ServingReport() {
+    std::string url = "https://localhost/";
+    if (ListeningPort() != 443) url = "https://localhost:" + std::to_string(ListeningPort()) + "/";
+    return "Web Root:    " + WideToUtf8(serverState.webRoot) + "\n" +
+           "Certificate: " + WideToUtf8(serverState.certPath) + "\n" +
+           "Key:         " + WideToUtf8(serverState.keyPath) + "\n" +
+           "Log file:    " + WideToUtf8(GetLogFilePath()) + "\n" +
+           "Serving " + url + "\n";
+}
+
+}  // namespace
+
+int RunConsoleHost() {
+    if (unsigned port = PortFromEnvironment()) SetListeningPort(static_cast<std::uint16_t>(port));
+    // Before any thread exists, so that only the waiting main thread takes the signals.
+    platform::PrepareForTermination();
+    SetErrorBoxFunction(PrintErrorBox);
+    if (!StartServer(nullptr)) return 1;
+    platform::WriteStdout(ServingReport());
+    platform::WaitForTermination();
+    StopServer();
+    return 0;
+}

@@ -1,0 +1,31 @@
+#include "common/event_log.h"
+
+#include <cstdio>
+
+#include "common/folders.h"
+#include "common/text.h"
+#include "platform/files.h"
+
+std::mutex logMutex;
+
+std::string FormatLogTimestamp(const platform::LocalTime& time) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second, time.millisecond);
+    return buffer;
+}
+
+std::string LogTimestamp() {
+    return FormatLogTimestamp(platform::CurrentLocalTime());
+}
+
+void AppendLogLine(const std::string& line) {
+    // Built before the lock; written with one call, so that even another process that
+    // appends to the same file cannot split the line.
+    std::string bytes;
+    bytes.reserve(line.size() + 2);
+    bytes.append(line).append("\r\n");
+    std::lock_guard<std::mutex> hold(logMutex);
+    EnsureFolder(GetLogFolder());
+    platform::AppendToFile(GetLogFilePath(), bytes);
+}

@@ -1,0 +1,36 @@
+// Files: reading a whole file for a response and appending a line to the log.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// An open file; kNoFile when nothing is open. A plain value: the caller closes it once.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// Opens an existing file for reading while letting others read it too, but not write it
+// (Windows: CreateFileW with GENERIC_READ and FILE_SHARE_READ). kNoFile on any failure.
+FileHandle OpenFileForReading(const std::wstring& path);
+
+// True when the open handle is an ordinary disk file: not a folder, a device, a pipe.
+bool IsDiskFile(FileHandle file);
+
+// The file's size in bytes; false when it cannot be queried.
+bool FileSize(FileHandle file, std::uint64_t& size);
+
+// Reads up to `size` bytes from the start of the file into `buffer`; `bytesRead` is what
+// was read. False when the read failed.
+bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead);
+
+void CloseFile(FileHandle file);
+
+// Appends the bytes to the end of the file in one write, creating the file when missing.
+// The file is opened and closed again, and shared with any other reader or writer while
+// open. False when it could not be opened or written.
+bool AppendToFile(const std::wstring& path, std::string_view bytes);
+
+}  // namespace platform

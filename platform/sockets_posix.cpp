@@ -1,0 +1,141 @@
+#include "platform/sockets.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+int Fd(Socket socket) {
+    return static_cast<int>(socket);
+}
+
+Socket FromFd(int fd) {
+    return fd < 0 ? kInvalidSocket : static_cast<Socket>(fd);
+}
+
+sockaddr_in IPv4Address(std::uint32_t hostOrderAddress, std::uint16_t port) {
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(hostOrderAddress);
+    return address;
+}
+
+// One place decides what a failed accept() means for the loop that called it.
+AcceptFailure ClassifyAcceptError(int error) {
+    switch (error) {
+        case EINTR:
+        case EAGAIN:
+        case ECONNABORTED:
+        case EPROTO:
+        case EPERM:  // refused by a firewall rule after the handshake
+            return AcceptFailure::Transient;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return AcceptFailure::Resources;
+        default:  // EBADF, EINVAL (shut down), ENOTSOCK: the listener is gone
+            return AcceptFailure::SocketGone;
+    }
+}
+
+}  // namespace
+
+bool NetStartup() {
+    // A peer that resets while a response is being written must cost one connection,
+    // not the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+void NetCleanup() {}
+
+Socket OpenTcpSocket(int& error) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    error = fd < 0 ? errno : 0;
+    return FromFd(fd);
+}
+
+void SetReuseAddress(Socket socket) {
+    int on = 1;
+    setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+bool BindAnyIPv4(Socket socket, std::uint16_t port, int& error) {
+    sockaddr_in address = IPv4Address(INADDR_ANY, port);
+    if (bind(Fd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return true;
+    error = errno;
+    return false;
+}
+
+bool ListenForConnections(Socket socket, int& error) {
+    if (listen(Fd(socket), SOMAXCONN) == 0) return true;
+    error = errno;
+    return false;
+}
+
+Socket AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure) {
+    std::memset(peer.bytes, 0, sizeof peer.bytes);
+    socklen_t length = sizeof peer.bytes;
+    int fd = accept4(Fd(listener), reinterpret_cast<sockaddr*>(peer.bytes), &length, SOCK_CLOEXEC);
+    if (fd < 0) failure = ClassifyAcceptError(errno);
+    return FromFd(fd);
+}
+
+void CloseListener(Socket listener) {
+    // Closing alone does not wake a thread blocked in accept() on Linux; shutting the
+    // socket down does, and makes that accept() fail with EINVAL.
+    shutdown(Fd(listener), SHUT_RDWR);
+    close(Fd(listener));
+}
+
+void CloseSocket(Socket socket) {
+    close(Fd(socket));
+}
+
+void SetIdleLimit(Socket socket, unsigned milliseconds) {
+    timeval limit{};
+    limit.tv_sec = milliseconds / 1000;
+    limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+    setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(Fd(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+std::string PeerAddressNumericText(const PeerAddress& peer) {
+    char text[65] = {};
+    sa_family_t family;
+    std::memcpy(&family, peer.bytes, sizeof family);
+    if (family == AF_INET) {
+        sockaddr_in address;
+        std::memcpy(&address, peer.bytes, sizeof address);
+        inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    } else if (family == AF_INET6) {
+        sockaddr_in6 address;
+        std::memcpy(&address, peer.bytes, sizeof address);
+        inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text);
+    }
+    return text;
+}
+
+bool ProbeLocalPort(std::uint16_t port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return false;
+    timeval limit{0, 200000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in address = IPv4Address(INADDR_LOOPBACK, port);
+    bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return connected;
+}
+
+}  // namespace platform

@@ -1,0 +1,72 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace platform {
+
+// Wide characters are UTF-32 here. Text that is not well formed (a surrogate or a value
+// above U+10FFFF on one side, a broken sequence on the other) fails the conversion as a
+// whole, as the Windows conversion does with invalid input.
+
+std::string WideToUtf8Text(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (wchar_t character : wide) {
+        auto c = static_cast<std::uint32_t>(character);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            if (c >= 0xD800 && c <= 0xDFFF) return "";
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c <= 0x10FFFF) {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            return "";
+        }
+    }
+    return out;
+}
+
+std::wstring Utf8ToWideText(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        auto lead = static_cast<unsigned char>(utf8[i]);
+        int trail;
+        std::uint32_t c;
+        std::uint32_t least;
+        if (lead < 0x80) {
+            trail = 0, c = lead, least = 0;
+        } else if ((lead & 0xE0) == 0xC0) {
+            trail = 1, c = lead & 0x1F, least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            trail = 2, c = lead & 0x0F, least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            trail = 3, c = lead & 0x07, least = 0x10000;
+        } else {
+            return L"";
+        }
+        if (utf8.size() - i <= static_cast<size_t>(trail)) return L"";
+        for (int k = 1; k <= trail; ++k) {
+            auto next = static_cast<unsigned char>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80) return L"";
+            c = (c << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past Unicode are not UTF-8.
+        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return L"";
+        out += static_cast<wchar_t>(c);
+        i += static_cast<size_t>(trail) + 1;
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+#include "server/connection.h"
+
+#include <climits>
+#include <string_view>
+
+#include "common/event_log.h"
+#include "server/file_response.h"
+#include "server/request.h"
+#include "server/responses.h"
+
+namespace {
+
+// Reads one head line. The head is read one byte at a time so that nothing behind it (a
+// request body) is ever consumed. False when the connection ended, failed or went idle
+// before a line feed, or the line grew too long.
+bool ReadHeadLine(SSL* ssl, std::string& line) {
+    line.clear();
+    for (;;) {
+        char byte;
+        if (SSL_read(ssl, &byte, 1) <= 0) return false;
+        switch (AddHeadLineByte(line, byte)) {
+            case HeadLineStep::Complete: return true;
+            case HeadLineStep::TooLong: return false;
+            case HeadLineStep::Continue: break;
+        }
+    }
+}
+
+// Writes all the bytes; a failed write drops the rest silently.
+void SendAll(SSL* ssl, std::string_view bytes) {
+    const char* position = bytes.data();
+    size_t remaining = bytes.size();
+    while (remaining > 0) {
+        int chunk = remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining);
+        int written = SSL_write(ssl, position, chunk);
+        if (written <= 0) return;
+        position += written;
+        remaining -= static_cast<size_t>(written);
+    }
+}
+
+void LogAccess(const std::string& client, const std::string& method, const std::string& target, int status) {
+    AppendLogLine(BuildAccessLine(LogTimestamp(), client, method, target, status));
+}
+
+// Ends TLS without waiting for the peer's close notification, frees the session and
+// closes the socket: the one release of a connection that got a session.
+void CloseConnection(SSL* ssl, platform::Socket socket) {
+    SSL_shutdown(ssl);
+    SSL_free(ssl);
+    platform::CloseSocket(socket);
+}
+
+struct ConnectionCloser {
+    SSL* ssl;
+    platform::Socket socket;
+    ~ConnectionCloser() { CloseConnection(ssl, socket); }
+};
+
+}  // namespace
+
+void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform::Socket clientSocket,
+                      const platform::PeerAddress& peerAddress, unsigned idleLimitMs) {
+    SSL* ssl = sslContext == nullptr ? nullptr : SSL_new(sslContext);
+    if (ssl == nullptr) {
+        platform::CloseSocket(clientSocket);
+        return;
+    }
+    ConnectionCloser closer{ssl, clientSocket};
+
+    // A client that stays silent in the handshake or the head, or stops taking the
+    // response, would otherwise hold this thread for ever.
+    platform::SetIdleLimit(clientSocket, idleLimitMs);
+    SSL_set_fd(ssl, static_cast<int>(clientSocket));
+    if (SSL_accept(ssl) != 1) return;
+
+    std::string line;
+    if (!ReadHeadLine(ssl, line)) return;
+    RequestLine request = ParseRequestLine(line);
+    // The header lines are not needed; an unreadable one just ends the head.
+    while (ReadHeadLine(ssl, line) && !line.empty()) {
+    }
+
+    bool isHead = request.method == "HEAD";
+    std::string client = ClientAddressText(peerAddress);
+    if (!IsServedMethod(request.method)) {
+        SendAll(ssl, FixedReplyText(FixedReply::MethodNotAllowed));
+        LogAccess(client, request.method, request.target, FixedReplyStatus(FixedReply::MethodNotAllowed));
+        return;
+    }
+
+    FileResponse response = ServeTarget(webRoot, request.target);
+    SendAll(ssl, response.head);
+    if (response.status == 200 && !isHead && response.bodySize > 0) {
+        SendAll(ssl, std::string_view(response.body.get(), response.bodySize));
+    }
+    // The file's memory goes before the log waits for its lock.
+    response.body.reset();
+    LogAccess(client, request.method, request.target, response.status);
+}

@@ -1,0 +1,134 @@
+#include "server/file_response.h"
+
+#include <new>
+
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "server/content_type.h"
+#include "server/responses.h"
+
+namespace {
+
+FileResponse Fixed(FixedReply reply) {
+    FileResponse response;
+    response.status = FixedReplyStatus(reply);
+    response.head = FixedReplyText(reply);
+    return response;
+}
+
+bool IsSlash(wchar_t c) {
+    return c == L'/' || c == L'\\';
+}
+
+wchar_t UpperAscii(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool IsDeviceDigit(wchar_t c) {
+    return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
+}
+
+// Opens the mapped file and reads it whole. `relative` is the part below the Web Root,
+// from which the content type is taken.
+FileResponse ReadWholeFile(const std::wstring& path, std::wstring_view relative) {
+    platform::FileHandle file = platform::OpenFileForReading(path);
+    if (file == platform::kNoFile) return Fixed(FixedReply::NotFound);
+    struct Closer {
+        platform::FileHandle file;
+        ~Closer() { platform::CloseFile(file); }
+    } closer{file};
+
+    // A folder, a device or a pipe is not a file that can be served.
+    if (!platform::IsDiskFile(file)) return Fixed(FixedReply::NotFound);
+    std::uint64_t size = 0;
+    if (!platform::FileSize(file, size) || size > MAX_FILE_SIZE) return Fixed(FixedReply::TooLarge);
+
+    // Many large downloads at once can exhaust memory: that costs this response, not the
+    // process.
+    FileResponse response;
+    response.body.reset(new (std::nothrow) char[size == 0 ? 1 : size]);
+    if (!response.body) return Fixed(FixedReply::ReadFailed);
+    if (!platform::ReadFileBytes(file, response.body.get(), static_cast<std::size_t>(size), response.bodySize)) {
+        return Fixed(FixedReply::ReadFailed);
+    }
+    response.status = 200;
+    response.head = BuildOkHeader(ContentTypeFor(relative), static_cast<std::uint32_t>(response.bodySize));
+    return response;
+}
+
+}  // namespace
+
+std::wstring WidenTarget(std::string_view target) {
+    std::wstring wide;
+    wide.reserve(target.size());
+    for (char byte : target) {
+        auto unit = static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte)));
+        wide += static_cast<wchar_t>(unit);
+    }
+    return wide;
+}
+
+std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view wideTarget) {
+    if (wideTarget.find(L"..") != std::wstring_view::npos) return L"";
+    // A NUL would end the name where the file system reads it, naming another file.
+    if (wideTarget.find(L'\0') != std::wstring_view::npos) return L"";
+    size_t start = 0;
+    while (start < wideTarget.size() && IsSlash(wideTarget[start])) ++start;
+    std::wstring mapped = webRoot;
+    mapped.reserve(webRoot.size() + wideTarget.size() - start);
+    for (wchar_t c : wideTarget.substr(start)) {
+        mapped += IsSlash(c) ? platform::kPathSeparator : c;
+    }
+    return mapped;
+}
+
+bool IsReservedDeviceName(std::wstring_view component) {
+    // Windows ignores trailing dots and spaces, and everything from the first dot on.
+    while (!component.empty() && (component.back() == L'.' || component.back() == L' ')) {
+        component.remove_suffix(1);
+    }
+    std::wstring_view base = component.substr(0, component.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+
+    for (std::wstring_view name : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (EqualsIgnoringCase(base, name)) return true;
+    }
+    if (base.size() != 4 || !IsDeviceDigit(base[3])) return false;
+    return EqualsIgnoringCase(base.substr(0, 3), L"COM") || EqualsIgnoringCase(base.substr(0, 3), L"LPT");
+}
+
+bool IsPlainRelativeName(std::wstring_view relative) {
+    if (relative.find(L':') != std::wstring_view::npos) return false;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find(platform::kPathSeparator, start);
+        if (end == std::wstring_view::npos) end = relative.size();
+        if (IsReservedDeviceName(relative.substr(start, end - start))) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target) {
+    std::wstring wideTarget = WidenTarget(target);
+    if (wideTarget.empty() || wideTarget == L"/") {
+        // Only the top of the Web Root has a default document.
+        if (platform::KindOfPath(webRoot + L"index.html") != platform::PathKind::File) {
+            return Fixed(FixedReply::NoIndexDocument);
+        }
+        wideTarget = L"/index.html";
+    }
+    std::wstring mapped = MapToWebRoot(webRoot, wideTarget);
+    if (mapped.empty()) return Fixed(FixedReply::BadRequest);
+    std::wstring_view relative = std::wstring_view(mapped).substr(webRoot.size());
+    if (!IsPlainRelativeName(relative)) return Fixed(FixedReply::NotFound);
+    return ReadWholeFile(mapped, relative);
+}

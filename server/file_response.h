@@ -1,0 +1,41 @@
+// The mapping of a request target into the Web Root and the response made from the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The largest file that is served (50 MiB); a file of exactly this size is served.
+inline constexpr std::uint64_t MAX_FILE_SIZE = 52428800;
+
+// One response: a status, its head and, for 200 only, the file's bytes.
+struct FileResponse {
+    int status = 0;
+    std::string head;
+    std::unique_ptr<char[]> body;
+    std::size_t bodySize = 0;
+};
+
+// The target as wide text, one code unit per byte: 0x00-0x7F keep their value, 0x80-0xFF
+// become 0xFF80-0xFFFF (the byte read as signed). Nothing is decoded.
+std::wstring WidenTarget(std::string_view target);
+
+// The Web Root path followed by the target's relative part, both slashes taken as the
+// platform's separator and the leading ones removed; "" when the target holds ".." or a
+// NUL character anywhere (rejected).
+std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view wideTarget);
+
+// True when a path component is a DOS device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+// the superscript COM/LPT digits, CONIN$, CONOUT$), also with any extension, in any case
+// and with trailing dots or spaces: Windows opens a device for such a name, never a file.
+bool IsReservedDeviceName(std::wstring_view component);
+
+// True when the relative part of a mapped path may name a file: no component is a device
+// name and no ":" names a drive or an alternate data stream.
+bool IsPlainRelativeName(std::wstring_view relative);
+
+// The whole response for a GET or HEAD of the target: 200 with the file, or one of the
+// fixed 400, 404, 413 and 500 texts. The file is closed before it returns.
+FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target);

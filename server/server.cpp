@@ -1,0 +1,162 @@
+#include "server/server.h"
+
+#include <openssl/err.h>
+#include <system_error>
+
+#include "common/event_log.h"
+#include "common/folders.h"
+#include "common/port.h"
+#include "common/text.h"
+#include "platform/folders.h"
+#include "server/accept_loop.h"
+
+ServerState serverState;
+
+namespace {
+
+ErrorBoxFunction showErrorBox = platform::ShowErrorBox;
+
+const wchar_t kCertificateHint[] =
+    L"\n\nCreate them next to the EXE:\nopenssl genrsa -out server.key 2048\n"
+    L"openssl req -new -x509 -key server.key -out server.crt -days 3650 -subj \"/CN=localhost\"";
+
+const wchar_t kBindNote[] =
+    L"\n\nNote: port 443 usually requires admin privileges, or the port is already in use.\n"
+    L"Try HTTPS_PORT = 8443 for testing.";
+
+void ShowError(platform::WindowHandle owner, const std::wstring& text) {
+    showErrorBox(owner, text, L"Error");
+}
+
+void ShowSocketError(platform::WindowHandle owner, const std::wstring& what, int error) {
+    ShowError(owner, what + WindowsErrorText(static_cast<std::uint32_t>(error)));
+}
+
+// Gives back what a start took from the socket library on: the listener, the context and
+// the one socket library start.
+void ReleaseStart(ServerState& server) {
+    platform::Socket listener = server.listenSocket.exchange(platform::kInvalidSocket);
+    if (listener != platform::kInvalidSocket) platform::CloseListener(listener);
+    if (server.sslContext != nullptr) {
+        SSL_CTX_free(server.sslContext);
+        server.sslContext = nullptr;
+    }
+    platform::NetCleanup();
+}
+
+// Steps that load the context: false after the box has been shown.
+bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
+    OPENSSL_init_ssl(0, nullptr);
+    OPENSSL_init_crypto(0, nullptr);
+    server.sslContext = SSL_CTX_new(TLS_server_method());
+    if (server.sslContext == nullptr) {
+        ShowTlsError(owner, L"SSL_CTX_new failed.");
+        return false;
+    }
+    if (SSL_CTX_use_certificate_file(server.sslContext, WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+        ShowTlsError(owner, L"Failed to load certificate (server.crt).");
+        return false;
+    }
+    if (SSL_CTX_use_PrivateKey_file(server.sslContext, WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+        ShowTlsError(owner, L"Failed to load private key (server.key).");
+        return false;
+    }
+    if (SSL_CTX_check_private_key(server.sslContext) != 1) {
+        ShowTlsError(owner, L"Private key does not match certificate.");
+        return false;
+    }
+    return true;
+}
+
+// Steps that open the listener: false after the box has been shown.
+bool OpenListener(ServerState& server, platform::WindowHandle owner) {
+    int error = 0;
+    platform::Socket listener = platform::OpenTcpSocket(error);
+    if (listener == platform::kInvalidSocket) {
+        ShowSocketError(owner, L"socket() failed:\n", error);
+        return false;
+    }
+    server.listenSocket = listener;
+    platform::SetReuseAddress(listener);
+    if (!platform::BindAnyIPv4(listener, ListeningPort(), error)) {
+        ShowError(owner, L"bind() to port " + PortText() + L" failed:\n" +
+                             WindowsErrorText(static_cast<std::uint32_t>(error)) + kBindNote);
+        return false;
+    }
+    if (!platform::ListenForConnections(listener, error)) {
+        ShowSocketError(owner, L"listen() failed:\n", error);
+        return false;
+    }
+    return true;
+}
+
+bool StartAcceptThread(ServerState& server, platform::WindowHandle owner) {
+    server.stopRequested = false;
+    try {
+        server.acceptThread = std::thread(AcceptLoop, std::ref(server));
+    } catch (const std::system_error&) {
+        ShowError(owner, L"Failed to create the accept thread.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool StartServer(platform::WindowHandle owner) {
+    ServerState& server = serverState;
+    if (server.running) return true;
+
+    server.webRoot = GetWebRootFolder();
+    if (!EnsureFolder(server.webRoot)) {
+        ShowError(owner, L"Failed to create Web Root directory:\n" + server.webRoot);
+        return false;
+    }
+    server.exeFolder = GetExeFolder();
+    server.certPath = server.exeFolder + platform::kPathSeparator + L"server.crt";
+    server.keyPath = server.exeFolder + platform::kPathSeparator + L"server.key";
+    if (!platform::PathExists(server.certPath) || !platform::PathExists(server.keyPath)) {
+        ShowError(owner, L"Certificate/key not found in EXE folder:\n" + server.exeFolder + kCertificateHint);
+        return false;
+    }
+    if (!platform::NetStartup()) {
+        ShowError(owner, L"WSAStartup failed.");
+        return false;
+    }
+    if (!LoadTlsContext(server, owner) || !OpenListener(server, owner) || !StartAcceptThread(server, owner)) {
+        ReleaseStart(server);
+        return false;
+    }
+    server.running = true;
+    AppendLogLine(LogTimestamp() + " [INFO] Server started");
+    return true;
+}
+
+void StopServer() {
+    ServerState& server = serverState;
+    if (!server.running) return;
+    server.stopRequested = true;
+    platform::Socket listener = server.listenSocket.exchange(platform::kInvalidSocket);
+    if (listener != platform::kInvalidSocket) platform::CloseListener(listener);
+    if (server.acceptThread.joinable()) server.acceptThread.join();
+    if (server.sslContext != nullptr) {
+        SSL_CTX_free(server.sslContext);
+        server.sslContext = nullptr;
+    }
+    platform::NetCleanup();
+    server.running = false;
+    AppendLogLine(LogTimestamp() + " [INFO] Server stopped");
+}
+
+void ShowTlsError(platform::WindowHandle owner, const std::wstring& text) {
+    char buffer[256] = {};
+    ERR_error_string_n(ERR_get_error(), buffer, sizeof buffer);
+    // The rest of the queue belongs to this failure too; left queued, its earliest entry
+    // would be shown for the next, unrelated failure.
+    ERR_clear_error();
+    showErrorBox(owner, text + L"\nOpenSSL: " + Utf8ToWide(buffer), L"TLS Error");
+}
+
+void SetErrorBoxFunction(ErrorBoxFunction show) {
+    showErrorBox = show;
+}
