@@ -1,0 +1,56 @@
+#include "common/folders.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "common/port.h"
+#include "platform/folders.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+std::wstring Sep(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c == L'\\') c = platform::kPathSeparator;
+    }
+    return text;
+}
+
+TEST(Folders, LayoutUnderTheBaseFolder) {
+    std::wstring base = GetAppBaseFolder();
+    ASSERT_FALSE(base.empty());
+    EXPECT_EQ(GetWebRootFolder(), base + Sep(L"\\Pellwick\\Web\\"));
+    EXPECT_EQ(GetLogFolder(), base + Sep(L"\\Pellwick\\Log\\"));
+    EXPECT_EQ(GetLogFilePath(), base + Sep(L"\\Pellwick\\Log\\Pellwick.log"));
+}
+
+TEST(Folders, TlsFilesLieNextToTheExecutable) {
+    std::wstring exe = GetExeFolder();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_NE(exe.back(), platform::kPathSeparator);
+    EXPECT_EQ(TlsFilePath(L"server.crt"), exe + platform::kPathSeparator + L"server.crt");
+    EXPECT_EQ(TlsFilePath(L"server.key"), exe + platform::kPathSeparator + L"server.key");
+}
+
+TEST(Folders, EnsureFolderCreatesMissingParentsAndAcceptsExistingOnes) {
+    TempFolder temp;
+    std::wstring deep = (temp.path() / "a" / "b" / "c").wstring();
+    EXPECT_TRUE(EnsureFolder(deep));
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    EXPECT_TRUE(EnsureFolder(deep));
+}
+
+TEST(Folders, EnsureFolderFailsWhereAFileStands) {
+    TempFolder temp;
+    WriteFileBytes(temp.path() / "file", "x");
+    EXPECT_FALSE(EnsureFolder((temp.path() / "file" / "sub").wstring()));
+}
+
+TEST(Port, TextIsThePlainDecimalNumber) {
+    EXPECT_EQ(PortText(), std::to_wstring(HTTPS_PORT));
+    SetListeningPort(8443);
+    EXPECT_EQ(PortText(), L"8443");
+    SetListeningPort(HTTPS_PORT);
+}
+
+}  // namespace
