@@ -1,0 +1,148 @@
+#include "server/e2e/host_process.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <regex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "server/e2e/tls_client.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The data folder of the Windows host: LocalAppData of the Wine prefix's user.
+fs::path WineLocalAppData() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    const passwd* user = getpwuid(getuid());
+    return fs::path(prefix != nullptr ? prefix : "") / "drive_c" / "users" / (user ? user->pw_name : "root") /
+           "AppData" / "Local";
+}
+
+std::string EnvValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? "" : value;
+}
+
+}  // namespace
+
+HostProcess::HostProcess(TlsFiles files) : wineHost_(EnvValue("PELLWICK_E2E_WINE_HOST")) {
+    fs::path binary = UnderWine() ? fs::path(wineHost_) : fs::path(PELLWICK_HOST_BINARY);
+    fs::copy_file(binary, exeFolder_.path() / binary.filename());
+    fs::path certificates(PELLWICK_TEST_CERTIFICATES);
+    if (!files.certificate.empty()) fs::copy_file(certificates / files.certificate, exeFolder_.path() / "server.crt");
+    if (!files.key.empty()) fs::copy_file(certificates / files.key, exeFolder_.path() / "server.key");
+
+    fs::path base = UnderWine() ? WineLocalAppData() : dataFolder_.path();
+    webRoot_ = base / "Pellwick" / "Web";
+    logFile_ = base / "Pellwick" / "Log" / "Pellwick.log";
+    // Under Wine every host shares the prefix's data folder: start from an empty one.
+    std::error_code ignored;
+    fs::remove_all(base / "Pellwick", ignored);
+    fs::create_directories(webRoot_);
+}
+
+HostProcess::~HostProcess() {
+    if (pid_ > 0) Stop();
+}
+
+bool HostProcess::Launch(int port) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    environment.push_back("XDG_DATA_HOME=" + dataFolder_.path().string());
+    environment.push_back("PELLWICK_PORT=" + std::to_string(port));
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    std::string program = (exeFolder_.path() / fs::path(UnderWine() ? wineHost_ : PELLWICK_HOST_BINARY).filename());
+    std::vector<std::string> arguments = UnderWine() ? std::vector<std::string>{"wine", program}
+                                                     : std::vector<std::string>{program};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    std::string out = (exeFolder_.path() / "stdout.txt").string(), err = (exeFolder_.path() / "stderr.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int spawned = UnderWine() ? posix_spawnp(&pid_, "wine", &actions, nullptr, argv.data(), envp.data())
+                              : posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) pid_ = -1;
+    return spawned == 0;
+}
+
+bool HostProcess::Start(int port) {
+    if (!Launch(port)) return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (PortAnswers(port)) return true;
+        if (WaitMilliseconds(20) >= 0 || pid_ < 0) return false;
+    }
+    return false;
+}
+
+int HostProcess::WaitMilliseconds(int limit) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+    do {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return exitCode_;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return -1;
+}
+
+int HostProcess::Stop() {
+    if (pid_ < 0) return exitCode_;
+    kill(pid_, UnderWine() ? SIGINT : SIGTERM);
+    if (WaitMilliseconds(20000) >= 0) return exitCode_;
+    kill(pid_, SIGKILL);
+    WaitMilliseconds(5000);
+    return -1;
+}
+
+int HostProcess::WaitForExit() {
+    if (pid_ < 0) return exitCode_;
+    return WaitMilliseconds(30000);
+}
+
+std::string HostProcess::Stdout() const {
+    return ReadFileBytes(exeFolder_.path() / "stdout.txt");
+}
+
+std::string HostProcess::Stderr() const {
+    return ReadFileBytes(exeFolder_.path() / "stderr.txt");
+}
+
+std::vector<std::string> HostProcess::LogTexts() const {
+    static const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
+    std::string content = ReadFileBytes(logFile_);
+    std::vector<std::string> texts;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "log ends inside a line";
+        if (end == std::string::npos) break;
+        std::string line = content.substr(start, end - start);
+        EXPECT_TRUE(line.size() >= 23 && std::regex_match(line.substr(0, 23), stamp)) << line;
+        texts.push_back(line.substr(std::min<size_t>(23, line.size())));
+        start = end + 2;
+    }
+    return texts;
+}

@@ -1,0 +1,61 @@
+// The console host as a process of its own, in a folder of its own with its own TLS files
+// and its own data folder: natively, or under Wine when PELLWICK_E2E_WINE_HOST names the
+// Windows build of the host.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "test_support/temp_folder.h"
+
+// Which TLS files lie next to the executable: the file names of the test certificates
+// folder copied in as server.crt and server.key ("" for none).
+struct TlsFiles {
+    std::string certificate = "server.crt";
+    std::string key = "server.key";
+};
+
+class HostProcess {
+public:
+    explicit HostProcess(TlsFiles files = {});
+    ~HostProcess();
+
+    // Starts the host process on the port and returns at once; false when it could not
+    // be started at all.
+    bool Launch(int port);
+
+    // Launches the host and waits until the port answers (true) or the process has ended
+    // (false).
+    bool Start(int port);
+
+    // Asks the host to end as a user would (SIGTERM; Ctrl+C under Wine) and gives its exit
+    // code, or -1 when it did not end in time and had to be killed.
+    int Stop();
+
+    // The exit code of a host that ends by itself, or -1 when it did not end in time.
+    int WaitForExit();
+
+    std::string Stdout() const;
+    std::string Stderr() const;
+    const std::filesystem::path& WebRoot() const { return webRoot_; }
+    const std::filesystem::path& LogFile() const { return logFile_; }
+    const std::filesystem::path& ExeFolder() const { return exeFolder_.path(); }
+    bool UnderWine() const { return !wineHost_.empty(); }
+
+    // The log's lines without their time stamps, after checking that every line has the
+    // 23-character stamp and ends with "\r\n".
+    std::vector<std::string> LogTexts() const;
+
+private:
+    int WaitMilliseconds(int limit);
+
+    std::string wineHost_;
+    TempFolder exeFolder_;
+    TempFolder dataFolder_;
+    std::filesystem::path webRoot_;
+    std::filesystem::path logFile_;
+    pid_t pid_ = -1;
+    int exitCode_ = -1;
+};

@@ -1,0 +1,254 @@
+// The console host end to end: a real process, real files, a real TLS client sending raw
+// bytes, whole responses and whole log lines compared.
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "server/e2e/host_process.h"
+#include "server/e2e/tls_client.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const std::string kOkHead = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: ";
+const std::string k400 = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
+const std::string k404 = "HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\nNot Found";
+const std::string k404Index = "HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\nindex.html not found";
+const std::string k405 = "HTTP/1.1 405 Method Not Allowed\r\nConnection: close\r\n\r\n";
+const std::string k413 = "HTTP/1.1 413 Payload Too Large\r\nConnection: close\r\n\r\nFile too large";
+
+std::string Ok(const std::string& type, const std::string& body, bool withBody = true) {
+    return kOkHead + type + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + (withBody ? body : "");
+}
+
+// One running host shared by the tests of a suite that do not stop it.
+class RunningHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        host_ = new HostProcess();
+        port_ = FreePort();
+        fs::path root = host_->WebRoot();
+        WriteFileBytes(root / "index.html", "<h1>Pellwick</h1>\n");
+        WriteFileBytes(root / "a.txt", "plain text");
+        WriteFileBytes(root / "sub" / "a.txt", "nested");
+        WriteFileBytes(root / "empty.png", "");
+        WriteFileBytes(root / "data.json", "{}");
+        WriteFileBytes(root / "a..b.txt", "never served");
+        fs::create_directories(root / "docs");
+        fs::resize_file((WriteFileBytes(root / "limit.bin", ""), root / "limit.bin"), 52428800);
+        fs::resize_file((WriteFileBytes(root / "over.bin", ""), root / "over.bin"), 52428801);
+        ASSERT_TRUE(host_->Start(port_)) << host_->Stderr();
+    }
+
+    static void TearDownTestSuite() {
+        delete host_;
+        host_ = nullptr;
+    }
+
+    void SetUp() override { ASSERT_NE(host_, nullptr); }
+
+    // The access lines written since the given count of log lines.
+    static std::vector<std::string> LinesAfter(size_t count) {
+        std::vector<std::string> texts = host_->LogTexts();
+        return std::vector<std::string>(texts.begin() + std::min(count, texts.size()), texts.end());
+    }
+
+    static HostProcess* host_;
+    static int port_;
+};
+
+HostProcess* RunningHost::host_ = nullptr;
+int RunningHost::port_ = 0;
+
+struct Exchange {
+    std::string request;
+    std::string reply;
+    std::string accessLine;  // after the time stamp; "" for none
+};
+
+TEST_F(RunningHost, EveryOutcomeHasItsExactBytesAndAccessLine) {
+    const std::string html = "<h1>Pellwick</h1>\n";
+    const Exchange cases[] = {
+        {"GET / HTTP/1.1\r\nHost: localhost\r\n\r\n", Ok("text/html; charset=utf-8", html),
+         " [ACCESS] 127.0.0.1 \"GET /\" 200"},
+        {"GET /index.html HTTP/1.1\r\n\r\n", Ok("text/html; charset=utf-8", html),
+         " [ACCESS] 127.0.0.1 \"GET /index.html\" 200"},
+        {"HEAD /a.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "plain text", false),
+         " [ACCESS] 127.0.0.1 \"HEAD /a.txt\" 200"},
+        {"HEAD /missing HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"HEAD /missing\" 404"},
+        {"GET /a.txt HTTP/1.0\r\n\r\n", Ok("text/plain; charset=utf-8", "plain text"),
+         " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"},
+        {"GET /a.txt FOO\r\n\r\n", Ok("text/plain; charset=utf-8", "plain text"),
+         " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"},
+        {"GET /sub/a.txt HTTP/1.1\n\n", Ok("text/plain; charset=utf-8", "nested"),
+         " [ACCESS] 127.0.0.1 \"GET /sub/a.txt\" 200"},
+        {"GET \\sub\\a.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "nested"),
+         " [ACCESS] 127.0.0.1 \"GET \\sub\\a.txt\" 200"},
+        {"G\rET //sub/a.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "nested"),
+         " [ACCESS] 127.0.0.1 \"GET //sub/a.txt\" 200"},
+        {"GET  /a HTTP/1.1\r\n\r\n", Ok("text/html; charset=utf-8", html), " [ACCESS] 127.0.0.1 \"GET \" 200"},
+        {"GET /empty.png HTTP/1.1\r\n\r\n", Ok("image/png", ""), " [ACCESS] 127.0.0.1 \"GET /empty.png\" 200"},
+        {"GET /data.json HTTP/1.1\r\n\r\n", Ok("application/json; charset=utf-8", "{}"),
+         " [ACCESS] 127.0.0.1 \"GET /data.json\" 200"},
+        {"get / HTTP/1.1\r\n\r\n", k405, " [ACCESS] 127.0.0.1 \"get /\" 405"},
+        {"POST /x HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", k405, " [ACCESS] 127.0.0.1 \"POST /x\" 405"},
+        {"OPTIONS * HTTP/1.1\r\n\r\n", k405, " [ACCESS] 127.0.0.1 \"OPTIONS *\" 405"},
+        {"GET /a.txt\r\n\r\n", k405, " [ACCESS] 127.0.0.1 \" \" 405"},
+        {"GET\r\n\r\n", k405, " [ACCESS] 127.0.0.1 \" \" 405"},
+        {"\r\nGET / HTTP/1.1\r\n\r\n", k405, " [ACCESS] 127.0.0.1 \" \" 405"},
+        {"GET /a..b.txt HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /a..b.txt\" 400"},
+        {"GET /../x HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /../x\" 400"},
+        {"HEAD /x?y=.. HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"HEAD /x?y=..\" 400"},
+        {"GET /a.txt\0.png HTTP/1.1\r\n\r\n"s, k400, " [ACCESS] 127.0.0.1 \"GET /a.txt\0.png\" 400"s},
+        {"GET /%2e%2e/a.txt HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /%2e%2e/a.txt\" 404"},
+        {"GET /index.html?v=2 HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /index.html?v=2\" 404"},
+        {"GET /docs/ HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /docs/\" 404"},
+        {"GET /docs HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /docs\" 404"},
+        {"GET \\ HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET \\\" 404"},
+        {"GET // HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET //\" 404"},
+        {"GET /\xc3\xa9.txt HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /\xc3\xa9.txt\" 404"},
+        {"GET /CON HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /CON\" 404"},
+        {"GET /a.txt::$DATA HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /a.txt::$DATA\" 404"},
+        {"GET /over.bin HTTP/1.1\r\n\r\n", k413, " [ACCESS] 127.0.0.1 \"GET /over.bin\" 413"},
+        {"HEAD /over.bin HTTP/1.1\r\n\r\n", k413, " [ACCESS] 127.0.0.1 \"HEAD /over.bin\" 413"},
+        {"HEAD /limit.bin HTTP/1.1\r\n\r\n", Ok("application/octet-stream", std::string(52428800, '\0'), false),
+         " [ACCESS] 127.0.0.1 \"HEAD /limit.bin\" 200"},
+    };
+    for (const Exchange& c : cases) {
+        size_t before = host_->LogTexts().size();
+        EXPECT_EQ(TlsExchange(port_, c.request), c.reply) << c.request;
+        EXPECT_EQ(LinesAfter(before), std::vector<std::string>{c.accessLine}) << c.request;
+    }
+}
+
+TEST_F(RunningHost, RequestAndHeaderLineLimits) {
+    const std::string shortTarget = "/" + std::string(8192 - 4 - 9 - 1, 'x');  // "GET " + target + " HTTP/1.1"
+    const std::string longTarget = shortTarget + "x";
+    size_t before = host_->LogTexts().size();
+    EXPECT_EQ(TlsExchange(port_, "GET " + shortTarget + " HTTP/1.1\r\n\r\n"), k404);
+    EXPECT_EQ(TlsExchange(port_, "GET " + longTarget + " HTTP/1.1\r\n\r\n"), "");
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\nX: " + std::string(8190, 'h') + "\r\n\r\n"),
+              Ok("text/plain; charset=utf-8", "plain text"));
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\nX: " + std::string(8191, 'h') + "\r\n\r\n"),
+              Ok("text/plain; charset=utf-8", "plain text"));
+    EXPECT_EQ(LinesAfter(before), (std::vector<std::string>{
+                                      " [ACCESS] 127.0.0.1 \"GET " + shortTarget + "\" 404",
+                                      " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
+                                      " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
+                                  }));
+}
+
+TEST_F(RunningHost, LargestFileIsSentWhole) {
+    std::string reply = TlsExchange(port_, "GET /limit.bin HTTP/1.1\r\n\r\n");
+    std::string head = kOkHead + "application/octet-stream\r\nContent-Length: 52428800\r\n\r\n";
+    ASSERT_EQ(reply.size(), head.size() + 52428800);
+    EXPECT_EQ(reply.substr(0, head.size()), head);
+    EXPECT_EQ(reply.find_first_not_of('\0', head.size()), std::string::npos);
+}
+
+TEST_F(RunningHost, ConnectionsWithoutARequestLeaveNoAccessLine) {
+    size_t before = host_->LogTexts().size();
+    EXPECT_TRUE(TlsHandshakeThenClose(port_));
+    std::string plain = PlainExchange(port_, "GET / HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(plain.find("HTTP/1.1"), std::string::npos);
+    int silent = ConnectSilently(port_);
+    ASSERT_GE(silent, 0);
+    close(silent);
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "plain text"));
+    EXPECT_EQ(LinesAfter(before), std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"});
+}
+
+TEST_F(RunningHost, SilentClientDoesNotHoldUpOthers) {
+    int silent = ConnectSilently(port_);
+    ASSERT_GE(silent, 0);
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "plain text"));
+    close(silent);
+}
+
+TEST_F(RunningHost, ConcurrentClientsEachGetTheirResponseAndOneWholeLine) {
+    constexpr int kClients = 32;
+    size_t before = host_->LogTexts().size();
+    std::vector<std::string> replies(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.emplace_back([&replies, i] { replies[i] = TlsExchange(port_, "GET /sub/a.txt HTTP/1.1\r\n\r\n"); });
+    }
+    for (std::thread& client : clients) client.join();
+    for (const std::string& reply : replies) EXPECT_EQ(reply, Ok("text/plain; charset=utf-8", "nested"));
+    EXPECT_EQ(LinesAfter(before),
+              std::vector<std::string>(kClients, " [ACCESS] 127.0.0.1 \"GET /sub/a.txt\" 200"));
+}
+
+TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
+    HostProcess host;
+    int port = FreePort();
+    ASSERT_TRUE(host.Start(port)) << host.Stderr();
+    EXPECT_EQ(host.LogTexts(), std::vector<std::string>{" [INFO] Server started"});
+    std::string out = host.Stdout();
+    EXPECT_NE(out.find("https://localhost:" + std::to_string(port) + "/"), std::string::npos) << out;
+    EXPECT_NE(out.find("Pellwick.log"), std::string::npos) << out;
+    EXPECT_EQ(host.Stop(), 0);
+    EXPECT_FALSE(PortAnswers(port));
+    EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [INFO] Server stopped"}));
+}
+
+struct StartFailure {
+    const char* name;
+    TlsFiles files;
+    std::string expected;  // stderr from its start
+};
+
+TEST(HostLifecycle, FailedStartsShowTheirBoxTextAndLeaveNothingBehind) {
+    const std::string hint =
+        "\n\nCreate them next to the EXE:\nopenssl genrsa -out server.key 2048\n"
+        "openssl req -new -x509 -key server.key -out server.crt -days 3650 -subj \"/CN=localhost\"";
+    const StartFailure cases[] = {
+        {"no certificate", {"", "server.key"}, "Error\nCertificate/key not found in EXE folder:\n"},
+        {"no key", {"server.crt", ""}, "Error\nCertificate/key not found in EXE folder:\n"},
+        {"key of another RSA pair", {"server.crt", "other.key"},
+         "TLS Error\nFailed to load private key (server.key).\nOpenSSL: error:"},
+        {"EC key beside an RSA certificate", {"server.crt", "ec.key"},
+         "TLS Error\nPrivate key does not match certificate.\nOpenSSL: error:"},
+        {"certificate that is no PEM", {"garbage.pem", "server.key"},
+         "TLS Error\nFailed to load certificate (server.crt).\nOpenSSL: error:"},
+    };
+    for (const StartFailure& c : cases) {
+        HostProcess host(c.files);
+        int port = FreePort();
+        ASSERT_TRUE(host.Launch(port)) << c.name;
+        EXPECT_EQ(host.WaitForExit(), 1) << c.name;
+        std::string err = host.Stderr();
+        EXPECT_EQ(err.substr(0, c.expected.size()), c.expected) << c.name << ": " << err;
+        if (c.expected.find("not found") != std::string::npos && !host.UnderWine()) {
+            EXPECT_EQ(err, c.expected + host.ExeFolder().string() + hint + "\n") << c.name;
+        }
+        EXPECT_FALSE(PortAnswers(port)) << c.name;
+        EXPECT_TRUE(host.LogTexts().empty()) << c.name;
+    }
+}
+
+TEST(HostLifecycle, PortInUseShowsTheBindTextWithItsFixedNote) {
+    HostProcess holder;
+    int port = FreePort();
+    ASSERT_TRUE(holder.Start(port));
+    HostProcess second;
+    ASSERT_TRUE(second.Launch(port));
+    EXPECT_EQ(second.WaitForExit(), 1);
+    std::string err = second.Stderr();
+    std::string head = "Error\nbind() to port " + std::to_string(port) + " failed:\n";
+    std::string note =
+        "\n\nNote: port 443 usually requires admin privileges, or the port is already in use.\n"
+        "Try HTTPS_PORT = 8443 for testing.\n";
+    EXPECT_EQ(err.substr(0, head.size()), head) << err;
+    ASSERT_GE(err.size(), note.size());
+    EXPECT_EQ(err.substr(err.size() - note.size()), note) << err;
+    EXPECT_TRUE(second.LogTexts().empty());
+    EXPECT_TRUE(PortAnswers(port));
+    EXPECT_EQ(holder.Stop(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "server/e2e/tls_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kReplyWaitSeconds = 30;
+
+int Connect(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    timeval limit{kReplyWaitSeconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+SSL_CTX* ClientContext() {
+    static SSL_CTX* context = [] {
+        SSL_CTX* made = SSL_CTX_new(TLS_client_method());
+        SSL_CTX_set_verify(made, SSL_VERIFY_NONE, nullptr);
+        return made;
+    }();
+    return context;
+}
+
+struct Session {
+    int fd = -1;
+    SSL* ssl = nullptr;
+    ~Session() {
+        if (ssl != nullptr) SSL_free(ssl);
+        if (fd >= 0) close(fd);
+        ERR_clear_error();
+    }
+};
+
+bool OpenSession(Session& session, int port) {
+    session.fd = Connect(port);
+    if (session.fd < 0) return false;
+    session.ssl = SSL_new(ClientContext());
+    SSL_set_fd(session.ssl, session.fd);
+    return SSL_connect(session.ssl) == 1;
+}
+
+}  // namespace
+
+std::string TlsExchange(int port, const std::string& request) {
+    Session session;
+    if (!OpenSession(session, port)) return "";
+    size_t sent = 0;
+    while (sent < request.size()) {
+        int put = SSL_write(session.ssl, request.data() + sent, static_cast<int>(request.size() - sent));
+        if (put <= 0) break;
+        sent += static_cast<size_t>(put);
+    }
+    std::string reply;
+    char buffer[65536];
+    for (;;) {
+        int got = SSL_read(session.ssl, buffer, sizeof buffer);
+        if (got <= 0) break;
+        reply.append(buffer, static_cast<size_t>(got));
+    }
+    return reply;
+}
+
+bool TlsHandshakeThenClose(int port) {
+    Session session;
+    if (!OpenSession(session, port)) return false;
+    shutdown(session.fd, SHUT_WR);
+    return WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
+}
+
+std::string PlainExchange(int port, const std::string& request) {
+    int fd = Connect(port);
+    if (fd < 0) return "";
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string reply;
+    char buffer[4096];
+    for (;;) {
+        ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        reply.append(buffer, static_cast<size_t>(got));
+    }
+    close(fd);
+    return reply;
+}
+
+int ConnectSilently(int port) {
+    return Connect(port);
+}
+
+bool WaitForPeerClose(int fd, int milliseconds) {
+    pollfd waiting{fd, POLLIN, 0};
+    char buffer[4096];
+    for (;;) {
+        if (poll(&waiting, 1, milliseconds) <= 0) return false;
+        if (recv(fd, buffer, sizeof buffer, 0) <= 0) return true;
+    }
+}
+
+bool PortAnswers(int port) {
+    int fd = Connect(port);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+int FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}

@@ -1,0 +1,28 @@
+// A raw client for the end-to-end tests: plain TCP or TLS to 127.0.0.1, any bytes out,
+// everything the server sends back in. Every wait is bounded.
+#pragma once
+
+#include <string>
+
+// Connects, completes the TLS handshake, sends the bytes and reads until the server
+// closes. Returns everything received ("" when the handshake failed).
+std::string TlsExchange(int port, const std::string& request);
+
+// Connects and completes the handshake, then ends its sending side and waits until the
+// server has closed. True when the handshake succeeded.
+bool TlsHandshakeThenClose(int port);
+
+// Plain TCP: sends the bytes and reads until the server closes.
+std::string PlainExchange(int port, const std::string& request);
+
+// A TCP connection that is kept open without sending anything; -1 on failure.
+int ConnectSilently(int port);
+
+// True once the descriptor's peer has closed (read returns 0 or an error) within the time.
+bool WaitForPeerClose(int fd, int milliseconds);
+
+// True when a TCP connection to the port is accepted.
+bool PortAnswers(int port);
+
+// A port on which nothing listens right now.
+int FreePort();
