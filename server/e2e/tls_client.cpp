@@ -61,6 +61,10 @@ bool OpenSession(Session& session, int port) {
 }  // namespace
 
 std::string TlsExchange(int port, const std::string& request) {
+    return TlsExchangeWithPause(port, request, [] {});
+}
+
+std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause) {
     Session session;
     if (!OpenSession(session, port)) return "";
     size_t sent = 0;
@@ -71,10 +75,13 @@ std::string TlsExchange(int port, const std::string& request) {
     }
     std::string reply;
     char buffer[65536];
+    bool paused = false;
     for (;;) {
         int got = SSL_read(session.ssl, buffer, sizeof buffer);
         if (got <= 0) break;
         reply.append(buffer, static_cast<size_t>(got));
+        if (!paused) pause();
+        paused = true;
     }
     return reply;
 }

@@ -2,11 +2,16 @@
 // everything the server sends back in. Every wait is bounded.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Connects, completes the TLS handshake, sends the bytes and reads until the server
 // closes. Returns everything received ("" when the handshake failed).
 std::string TlsExchange(int port, const std::string& request);
+
+// Like TlsExchange, but calls `pause` once the first bytes of the reply have arrived and
+// reads the rest afterwards.
+std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause);
 
 // Connects and completes the handshake, then ends its sending side and waits until the
 // server has closed. True when the handshake succeeded.

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, only those still missing; quiet when all are
+# there. Usage: install-packages.sh linux|windows...
+set -euo pipefail
+
+linux=(g++ cmake ninja-build make pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth imagemagick curl perl
+         libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1)
+
+wanted=()
+for set in "$@"; do
+  case "$set" in
+    linux) wanted+=("${linux[@]}") ;;
+    windows) wanted+=("${windows[@]}") ;;
+    *) echo "unknown package set: $set" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for package in "${wanted[@]}"; do
+  if [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" != "install ok installed" ]; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+echo "Installing: ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
