@@ -8,6 +8,7 @@
 #include <pwd.h>
 #include <regex>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -120,6 +121,11 @@ int HostProcess::Stop() {
 int HostProcess::WaitForExit() {
     if (pid_ < 0) return exitCode_;
     return WaitMilliseconds(30000);
+}
+
+bool HostProcess::LimitDescriptors(int count) {
+    rlimit limit{static_cast<rlim_t>(count), static_cast<rlim_t>(count)};
+    return pid_ > 0 && prlimit(pid_, RLIMIT_NOFILE, &limit, nullptr) == 0;
 }
 
 std::string HostProcess::Stdout() const {

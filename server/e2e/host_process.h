@@ -37,6 +37,9 @@ public:
     // The exit code of a host that ends by itself, or -1 when it did not end in time.
     int WaitForExit();
 
+    // Lowers the process's limit of open descriptors (natively only).
+    bool LimitDescriptors(int count);
+
     std::string Stdout() const;
     std::string Stderr() const;
     const std::filesystem::path& WebRoot() const { return webRoot_; }

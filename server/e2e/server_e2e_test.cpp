@@ -183,6 +183,22 @@ TEST_F(RunningHost, ConcurrentClientsEachGetTheirResponseAndOneWholeLine) {
               std::vector<std::string>(kClients, " [ACCESS] 127.0.0.1 \"GET /sub/a.txt\" 200"));
 }
 
+TEST(HostLifecycle, RunningOutOfDescriptorsDoesNotStopTheServer) {
+    HostProcess host;
+    if (host.UnderWine()) GTEST_SKIP() << "the descriptor limit of a Wine process is not this process's to set";
+    WriteFileBytes(host.WebRoot() / "a.txt", "A");
+    int port = FreePort();
+    ASSERT_TRUE(host.Start(port)) << host.Stderr();
+    ASSERT_TRUE(host.LimitDescriptors(24));
+    std::vector<int> silent;
+    for (int i = 0; i < 64; ++i) silent.push_back(ConnectSilently(port));
+    for (int fd : silent) {
+        if (fd >= 0) close(fd);
+    }
+    EXPECT_EQ(TlsExchange(port, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "A"));
+    EXPECT_EQ(host.Stop(), 0);
+}
+
 TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
     HostProcess host;
     int port = FreePort();
