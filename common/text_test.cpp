@@ -29,9 +29,13 @@ TEST(TextConversion, NonAsciiTakesMoreBytesThanCharacters) {
     EXPECT_GT(WideToUtf8(wide).size(), wide.size());
 }
 
-TEST(TextConversion, MalformedUtf8GivesEmptyText) {
-    for (const char* bad : {"\xff", "\xc3", "\xe6\x97", "\xc0\xaf", "a\x80z"}) {
-        EXPECT_EQ(Utf8ToWide(bad), L"") << bad;
+TEST(TextConversion, MalformedUtf8KeepsTheGoodPartsAroundReplacementCharacters) {
+    for (const char* bad : {"GET /\xff HTTP", "GET /\xc3 HTTP", "GET /\xe6\x97 HTTP", "GET /\xc0\xaf HTTP",
+                            "GET /\x80 HTTP", "GET /\xed\xa0\x80 HTTP"}) {
+        std::wstring wide = Utf8ToWide(bad);
+        EXPECT_EQ(wide.substr(0, 5), L"GET /") << bad;
+        EXPECT_EQ(wide.substr(wide.size() - 5), L" HTTP") << bad;
+        EXPECT_NE(wide.find(L'\uFFFD'), std::wstring::npos) << bad;
     }
 }
 

@@ -31,12 +31,26 @@ bool FileSize(FileHandle file, std::uint64_t& size) {
 }
 
 bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead) {
-    // Like ReadFile on a disk file, one call reads everything there is: read() may stop
+    return ReadFileRange(file, 0, buffer, size, bytesRead);
+}
+
+FileHandle OpenFileForSharedReading(const std::wstring& path) {
+    // POSIX never locks a reader against writers; O_NONBLOCK keeps a FIFO put in the
+    // file's place from stalling the open.
+    std::string narrow = WideToUtf8Text(path);
+    if (narrow.empty()) return kNoFile;
+    int fd = open(narrow.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    return fd < 0 ? kNoFile : static_cast<FileHandle>(fd);
+}
+
+bool ReadFileRange(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
+                   std::size_t& bytesRead) {
+    // Like ReadFile on a disk file, one call reads everything there is: pread() may stop
     // short on a signal, so go on until the size is reached or the file ends.
     bytesRead = 0;
     while (bytesRead < size) {
         ssize_t got = pread(static_cast<int>(file), buffer + bytesRead, size - bytesRead,
-                            static_cast<off_t>(bytesRead));
+                            static_cast<off_t>(offset + bytesRead));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) break;

@@ -4,9 +4,10 @@
 
 namespace platform {
 
-// Wide characters are UTF-32 here. Text that is not well formed (a surrogate or a value
-// above U+10FFFF on one side, a broken sequence on the other) fails the conversion as a
-// whole, as the Windows conversion does with invalid input.
+// Wide characters are UTF-32 here. Like the Windows conversions without strict flags, what
+// is not well formed (a surrogate or a value above U+10FFFF on one side, a broken or
+// overlong sequence on the other) becomes U+FFFD and the rest converts: one odd byte in a
+// log line must not blank the whole text.
 
 std::string WideToUtf8Text(std::wstring_view wide) {
     std::string out;
@@ -18,18 +19,16 @@ std::string WideToUtf8Text(std::wstring_view wide) {
         } else if (c < 0x800) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            if (c >= 0xD800 && c <= 0xDFFF) return "";
+        } else if (c < 0x10000 || c > 0x10FFFF) {
+            if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
             out += static_cast<char>(0xE0 | (c >> 12));
             out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c <= 0x10FFFF) {
+        } else {
             out += static_cast<char>(0xF0 | (c >> 18));
             out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
             out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            return "";
         }
     }
     return out;
@@ -53,18 +52,19 @@ std::wstring Utf8ToWideText(std::string_view utf8) {
         } else if ((lead & 0xF8) == 0xF0) {
             trail = 3, c = lead & 0x07, least = 0x10000;
         } else {
-            return L"";
+            trail = -1, c = 0, least = 0;
         }
-        if (utf8.size() - i <= static_cast<size_t>(trail)) return L"";
-        for (int k = 1; k <= trail; ++k) {
-            auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return L"";
-            c = (c << 6) | (next & 0x3F);
+        int taken = 0;
+        while (taken < trail && i + 1 + taken < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + 1 + taken]) & 0xC0) == 0x80) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + 1 + taken]) & 0x3F);
+            ++taken;
         }
-        // Overlong forms, surrogates and values past Unicode are not UTF-8.
-        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return L"";
-        out += static_cast<wchar_t>(c);
-        i += static_cast<size_t>(trail) + 1;
+        // A stray or cut-short sequence, an overlong form, a surrogate or a value past
+        // Unicode is one replacement character; the bytes that follow are read afresh.
+        bool valid = taken == trail && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        out += valid ? static_cast<wchar_t>(c) : L'\uFFFD';
+        i += 1 + static_cast<size_t>(taken);
     }
     return out;
 }

@@ -4,14 +4,17 @@
 set -euo pipefail
 
 linux=(g++ cmake ninja-build make pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
-windows=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth imagemagick curl perl
+windows=(g++-mingw-w64-x86-64-posix make wine wine64 fonts-wine xvfb xauth imagemagick curl perl
          libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1)
+
+fuzz=(clang libclang-rt-14-dev)
 
 wanted=()
 for set in "$@"; do
   case "$set" in
     linux) wanted+=("${linux[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
+    fuzz) wanted+=("${fuzz[@]}") ;;
     *) echo "unknown package set: $set" >&2; exit 2 ;;
   esac
 done

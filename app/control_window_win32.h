@@ -1,0 +1,10 @@
+// The control window: start and stop, the status lamp and panel, and the buttons that open
+// the log viewer and the file manager.
+#pragma once
+
+#include <windows.h>
+
+inline constexpr wchar_t kControlWindowClass[] = L"Tolvan_Server_OpenSSL_Wnd";
+inline constexpr wchar_t kControlWindowTitle[] = L"Pellwick v1.0";
+
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

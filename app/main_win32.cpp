@@ -1,0 +1,30 @@
+// The process entry of Pellwick.exe: one control window and the one message loop.
+#include <objbase.h>
+#include <windows.h>
+
+#include "app/control_window_win32.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = ControlWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kControlWindowClass;
+    RegisterClassW(&windowClass);
+
+    HWND window = CreateWindowExW(0, kControlWindowClass, kControlWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 780, 260, nullptr, nullptr, instance, nullptr);
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    CoUninitialize();
+    return 0;
+}

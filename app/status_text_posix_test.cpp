@@ -1,0 +1,76 @@
+// The status text as the window gathers it, against real sockets on the loopback port.
+#include "app/status_text.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "common/folders.h"
+#include "common/port.h"
+#include "server/server.h"
+#include "test_support/temp_folder.h"
+
+namespace {
+
+// A socket bound to a fresh loopback port, listening or not; its port in `port`. A bound
+// socket that does not listen keeps the port from every other program while refusing
+// connects, so "nothing listens" holds for as long as the test needs.
+class PortHolder {
+public:
+    explicit PortHolder(bool listening) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            (listening && listen(fd_, 4) != 0)) {
+            return;
+        }
+        port = ntohs(address.sin_port);
+    }
+    ~PortHolder() { close(fd_); }
+
+    std::uint16_t port = 0;
+
+private:
+    int fd_;
+};
+
+class CurrentStatus : public ::testing::Test {
+protected:
+    void SetUp() override { SetEnvironmentValue("XDG_DATA_HOME", data_.path().string()); }
+    void TearDown() override { SetListeningPort(HTTPS_PORT); }
+
+    // The stopped form with the paths where the next start will look.
+    static std::wstring StoppedText(std::uint16_t port, bool inUse) {
+        return BuildStatusText({false, inUse, std::to_wstring(port), GetWebRootFolder(), TlsFilePath(L"server.crt"),
+                                TlsFilePath(L"server.key"), GetLogFilePath()});
+    }
+
+    TempFolder data_;
+};
+
+TEST_F(CurrentStatus, StoppedWithNothingListeningIsFree) {
+    ASSERT_FALSE(serverState.running);
+    PortHolder held(false);
+    ASSERT_NE(held.port, 0);
+    SetListeningPort(held.port);
+    std::wstring text = CurrentStatusText();
+    EXPECT_EQ(text, StoppedText(held.port, false));
+    EXPECT_NE(text.find(L"\nPort Status:     FREE\n"), std::wstring::npos);
+}
+
+TEST_F(CurrentStatus, StoppedWithAnotherListenerIsInUse) {
+    ASSERT_FALSE(serverState.running);
+    PortHolder held(true);
+    ASSERT_NE(held.port, 0);
+    SetListeningPort(held.port);
+    std::wstring text = CurrentStatusText();
+    EXPECT_EQ(text, StoppedText(held.port, true));
+    EXPECT_NE(text.find(L"\nPort Status:     IN USE (other app?)\n"), std::wstring::npos);
+}
+
+}  // namespace

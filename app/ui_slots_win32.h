@@ -1,0 +1,25 @@
+// The user-interface state shared by the windows of the process. Touched only on the
+// user-interface thread; created on first need and released by the control window when
+// it is destroyed.
+#pragma once
+
+#include <windows.h>
+
+extern HFONT uiFont;             // the controls' "Segoe UI" 10-point font
+extern bool statusExpanded;      // the status panel is shown, the window in its tall form
+extern HWND logViewerWnd;        // the open log viewer, cleared by it when destroyed
+extern HWND fileManagerWnd;      // the open file manager, cleared by it when destroyed
+extern HFONT logTextFont;        // the log viewer's "Consolas" text font
+extern HFONT logButtonFont;      // the log viewer's button font
+extern HMODULE richEditModule;   // Msftedit.dll, loaded by the first log viewer
+
+// A child control with `uiFont`; null when it cannot be created.
+HWND CreateChildControl(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
+                        int height, HWND parent, int id, HINSTANCE instance);
+
+// The font height of `points` on the screen: -MulDiv(points, LOGPIXELSY, 72), 96 dpi
+// when the screen cannot be asked.
+int FontHeightForPoints(int points);
+
+// The system colour brush COLOR_WINDOW + 1 over the client rectangle.
+void EraseWithWindowColour(HWND window, HDC dc);

@@ -1,0 +1,104 @@
+#include "platform/files.h"
+
+#include <algorithm>
+#include <memory>
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+HANDLE Handle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+}  // namespace
+
+FileHandle OpenFileForReading(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
+}
+
+bool IsDiskFile(FileHandle file) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS CreateFileW refuses folders, so a disk handle
+    // from OpenFileForReading is always a file; this keeps out pipes, consoles and devices
+    // such as NUL or COM1, which open under their reserved names in any folder.
+    return GetFileType(Handle(file)) == FILE_TYPE_DISK;
+}
+
+bool FileSize(FileHandle file, std::uint64_t& size) {
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(Handle(file), &length)) return false;
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+// One ReadFile: on a disk file it returns everything up to `size` or the end of the file.
+// The caller's limit keeps `size` far below what a DWORD holds; a larger request fails
+// rather than being cut short silently.
+bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead) {
+    bytesRead = 0;
+    if (size > MAXDWORD) return false;
+    DWORD read = 0;
+    if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &read, nullptr)) return false;
+    bytesRead = read;
+    return true;
+}
+
+FileHandle OpenFileForSharedReading(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
+}
+
+// The offset goes in an OVERLAPPED; on a handle opened without FILE_FLAG_OVERLAPPED the
+// read still completes before ReadFile returns. At or past the end ReadFile fails with
+// ERROR_HANDLE_EOF, which only means there is nothing more to read. One ReadFile takes at
+// most a DWORD of bytes, so larger requests go in pieces.
+bool ReadFileRange(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
+                   std::size_t& bytesRead) {
+    constexpr std::size_t kLargestRead = 1u << 30;
+    bytesRead = 0;
+    while (bytesRead < size) {
+        const std::uint64_t at = offset + bytesRead;
+        OVERLAPPED position{};
+        position.Offset = static_cast<DWORD>(at);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD wanted = static_cast<DWORD>(std::min(size - bytesRead, kLargestRead));
+        DWORD read = 0;
+        if (!ReadFile(Handle(file), buffer + bytesRead, wanted, &read, &position)) {
+            return GetLastError() == ERROR_HANDLE_EOF;
+        }
+        if (read == 0) break;
+        bytesRead += read;
+    }
+    return true;
+}
+
+void CloseFile(FileHandle file) {
+    CloseHandle(Handle(file));
+}
+
+// Opened by its wide name (the C runtime would squeeze the path through the ANSI code
+// page). FILE_APPEND_DATA alone makes each write land at the end even with other writers;
+// FILE_SHARE_DELETE lets the log viewer delete the file while a line is being added.
+bool AppendToFile(const std::wstring& path, std::string_view bytes) {
+    if (bytes.size() > MAXDWORD) return false;
+    const HANDLE opened = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return false;
+    const UniqueHandle file(opened);
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace platform

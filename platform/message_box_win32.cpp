@@ -1,0 +1,11 @@
+#include "platform/message_box.h"
+
+#include <windows.h>
+
+namespace platform {
+
+void ShowErrorBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption) {
+    MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption.c_str(), MB_ICONERROR);
+}
+
+}  // namespace platform

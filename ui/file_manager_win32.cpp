@@ -1,0 +1,242 @@
+#include "ui/file_manager_win32.h"
+
+#include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <string>
+#include <vector>
+
+#include "app/ui_slots_win32.h"
+#include "common/folders.h"
+#include "ui/file_names.h"
+
+namespace {
+
+constexpr wchar_t kFileManagerClass[] = L"Tolvan_FileManager_Wnd";
+constexpr DWORD kOpenFileBufferChars = 65536;
+
+enum FileManagerId {
+    IDC_FILE_LIST = 2001,
+    IDC_FM_REFRESH = 2002,
+    IDC_FM_DELETE = 2003,
+    IDC_FM_CLOSE = 2004,
+    IDC_FM_IMPORT = 2005,
+    IDC_FM_NOTEPAD = 2006,
+    IDC_FM_EXPLORER = 2007,
+};
+
+struct ControlPlace {
+    int id;
+    int x, y, width, height;
+};
+
+bool classRegistered = false;
+
+HWND FileList(HWND window) {
+    return GetDlgItem(window, IDC_FILE_LIST);
+}
+
+// The selected entries' names, in list order.
+std::vector<std::wstring> SelectedNames(HWND window) {
+    HWND list = FileList(window);
+    LRESULT count = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) return {};
+    std::vector<int> indices(static_cast<size_t>(count), 0);
+    LRESULT got = SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(indices.data()));
+    if (got <= 0) return {};
+    std::vector<std::wstring> names;
+    for (LRESULT i = 0; i < got; ++i) {
+        wchar_t name[MAX_PATH] = {};
+        // An entry longer than a file name cannot come from the listing; it is skipped
+        // rather than overrunning the buffer.
+        if (SendMessageW(list, LB_GETTEXTLEN, indices[i], 0) >= MAX_PATH) continue;
+        SendMessageW(list, LB_GETTEXT, indices[i], reinterpret_cast<LPARAM>(name));
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+bool ShowNothingSelected(HWND window, const std::vector<std::wstring>& names) {
+    if (!names.empty()) return false;
+    MessageBoxW(window, L"Please select one or more files first.", L"Info", MB_ICONINFORMATION);
+    return true;
+}
+
+// Deletes exactly the files named in the confirmation: the names are read once, so a
+// list refilled while the box is open cannot redirect the deletion.
+bool DeleteSelectedFiles(HWND window) {
+    std::vector<std::wstring> names = SelectedNames(window);
+    if (ShowNothingSelected(window, names)) return false;
+    for (const std::wstring& name : names) {
+        if (!IsValidFileName(name)) {
+            MessageBoxW(window, L"Invalid file name detected. Aborting.", L"Error", MB_ICONERROR);
+            return false;
+        }
+    }
+    std::wstring question = BuildDeleteConfirmation(names);
+    if (MessageBoxW(window, question.c_str(), L"Confirm", MB_YESNO | MB_ICONWARNING) != IDYES) return false;
+    const std::wstring webRoot = GetWebRootFolder();
+    int deleted = 0;
+    for (const std::wstring& name : names) {
+        if (DeleteFileW((webRoot + name).c_str())) ++deleted;
+    }
+    RefreshFileList(window);
+    return deleted > 0;
+}
+
+void OpenSelectedInNotepad(HWND window) {
+    std::vector<std::wstring> names = SelectedNames(window);
+    if (ShowNothingSelected(window, names)) return;
+    const std::wstring webRoot = GetWebRootFolder();
+    for (const std::wstring& name : names) {
+        if (!IsValidFileName(name)) continue;
+        std::wstring commandLine = NotepadCommandLine(webRoot + name);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+}
+
+void ImportFiles(HWND window) {
+    const std::wstring webRoot = GetWebRootFolder();
+    if (!EnsureFolder(webRoot)) {
+        MessageBoxW(window, (L"Failed to create Web Root directory:\n" + webRoot).c_str(), L"Error", MB_ICONERROR);
+        return;
+    }
+    std::vector<wchar_t> buffer(kOpenFileBufferChars, L'\0');
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = L"All Files\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = kOpenFileBufferChars;
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&dialog)) return;
+    for (const std::wstring& source : ParseOpenFileResult(buffer.data(), buffer.size())) {
+        std::wstring name = ImportTargetName(source);
+        if (!name.empty()) CopyFileW(source.c_str(), (webRoot + name).c_str(), FALSE);
+    }
+}
+
+void OpenWebRootInExplorer(HWND window) {
+    const std::wstring webRoot = GetWebRootFolder();
+    EnsureFolder(webRoot);
+    ShellExecuteW(window, L"open", L"explorer.exe", webRoot.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+void LayoutFileManager(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int w = client.right, h = client.bottom;
+    const ControlPlace places[] = {
+        {IDC_FM_EXPLORER, 12, 12, 130, 32},
+        {IDC_FM_IMPORT, 152, 12, 130, 32},
+        {IDC_FM_DELETE, 292, 12, 150, 32},
+        {IDC_FM_NOTEPAD, 452, 12, 130, 32},
+        {IDC_FM_REFRESH, 12, h - 44, 130, 32},
+        {IDC_FM_CLOSE, w - 142, h - 44, 130, 32},
+        {IDC_FILE_LIST, 12, 54, w - 24, h - 108 < 60 ? 60 : h - 108},
+    };
+    for (const ControlPlace& place : places) {
+        MoveWindow(GetDlgItem(window, place.id), place.x, place.y, place.width, place.height, TRUE);
+    }
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+LRESULT OnCreate(HWND window) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    const DWORD button = WS_CHILD | WS_VISIBLE;
+    CreateChildControl(L"LISTBOX", nullptr,
+                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_EXTENDEDSEL | LBS_NOTIFY, 0, 0, 10, 10,
+                       window, IDC_FILE_LIST, instance);
+    CreateChildControl(L"BUTTON", L"Explorer", button, 0, 0, 10, 10, window, IDC_FM_EXPLORER, instance);
+    CreateChildControl(L"BUTTON", L"Import files", button, 0, 0, 10, 10, window, IDC_FM_IMPORT, instance);
+    CreateChildControl(L"BUTTON", L"Delete files", button, 0, 0, 10, 10, window, IDC_FM_DELETE, instance);
+    CreateChildControl(L"BUTTON", L"Notepad", button, 0, 0, 10, 10, window, IDC_FM_NOTEPAD, instance);
+    CreateChildControl(L"BUTTON", L"Refresh", button, 0, 0, 10, 10, window, IDC_FM_REFRESH, instance);
+    CreateChildControl(L"BUTTON", L"Close", button, 0, 0, 10, 10, window, IDC_FM_CLOSE, instance);
+    RefreshFileList(window);
+    LayoutFileManager(window);
+    return 0;
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case IDC_FM_EXPLORER: OpenWebRootInExplorer(window); return 0;
+        case IDC_FM_IMPORT: ImportFiles(window); RefreshFileList(window); return 0;
+        case IDC_FM_REFRESH: RefreshFileList(window); return 0;
+        case IDC_FM_DELETE: DeleteSelectedFiles(window); return 0;
+        case IDC_FM_NOTEPAD: OpenSelectedInNotepad(window); return 0;
+        case IDC_FM_CLOSE: DestroyWindow(window); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK FileManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: return OnCreate(window);
+        case WM_SIZE: LayoutFileManager(window); return 0;
+        case WM_ERASEBKGND: EraseWithWindowColour(window, reinterpret_cast<HDC>(wParam)); return 1;
+        case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
+        case WM_CTLCOLORSTATIC:
+            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+            return static_cast<LRESULT>(COLOR_WINDOW + 1);
+        case WM_CLOSE: DestroyWindow(window); return 0;
+        case WM_DESTROY: fileManagerWnd = nullptr; return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void RegisterFileManagerClass(HINSTANCE instance) {
+    if (classRegistered) return;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = FileManagerProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kFileManagerClass;
+    RegisterClassW(&windowClass);
+    classRegistered = true;
+}
+
+}  // namespace
+
+void RefreshFileList(HWND window) {
+    HWND list = FileList(window);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    const std::wstring webRoot = GetWebRootFolder();
+    if (!EnsureFolder(webRoot)) return;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((webRoot + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.cFileName));
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+void OpenFileManager(HWND owner) {
+    if (fileManagerWnd != nullptr && IsWindow(fileManagerWnd)) {
+        ShowWindow(fileManagerWnd, SW_SHOWNORMAL);
+        SetForegroundWindow(fileManagerWnd);
+        RefreshFileList(fileManagerWnd);
+        return;
+    }
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+    RegisterFileManagerClass(instance);
+    fileManagerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kFileManagerClass, L"File Manager - Web Root ",
+                                     WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 900, 560, owner, nullptr,
+                                     instance, nullptr);
+    if (fileManagerWnd == nullptr) return;
+    ShowWindow(fileManagerWnd, SW_SHOW);
+    UpdateWindow(fileManagerWnd);
+}
