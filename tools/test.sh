@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 
-"$top/tools/install-packages.sh" linux windows
+"$top/tools/install-packages.sh" linux windows fuzz
 
 # configure_and_build <folder> <cmake options...>
 configure_and_build() {
@@ -27,5 +27,8 @@ configure_and_build "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DPELLWICK_SA
 stage "Sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$top/build/sanitize" -j "$jobs" --output-on-failure
+
+stage "Fuzzers (a short run; tools/fuzz.sh 600 --keep for a long one)"
+"$top/tools/fuzz.sh" 12
 
 stage "All tests passed"
