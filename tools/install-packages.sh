@@ -8,6 +8,7 @@ windows=(g++-mingw-w64-x86-64-posix make wine wine64 fonts-wine xvfb xauth image
          libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1)
 
 fuzz=(clang libclang-rt-14-dev)
+bench=(nginx-light hey curl procps util-linux)
 
 wanted=()
 for set in "$@"; do
@@ -15,6 +16,7 @@ for set in "$@"; do
     linux) wanted+=("${linux[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
     fuzz) wanted+=("${fuzz[@]}") ;;
+    bench) wanted+=("${bench[@]}") ;;
     *) echo "unknown package set: $set" >&2; exit 2 ;;
   esac
 done

@@ -58,7 +58,7 @@ finish() {
 # bookworm/main's version as the apt lists say, epoch dropped as in file names; empty
 # when the lists are missing.
 listed_version=$(apt-cache madison openssl 2>/dev/null |
-    awk -F' *[|] *' '$3 ~ / bookworm\/main .*Packages$/ { print $2; exit }')
+    awk -F' *[|] *' '$3 ~ / bookworm\/main .*Packages$/ { print $2; exit }' || true)
 listed_version=${listed_version#*:}
 if [ -n "$listed_version" ] && complete "$cache/openssl-v$listed_version-$build_key"; then
     finish "$(readlink -f "$cache/openssl-v$listed_version-$build_key")"
@@ -94,7 +94,9 @@ remove_sources_entry
 
 dsc=$(echo "$work"/openssl_*.dsc)
 orig=$(echo "$work"/openssl_*.orig.tar.gz)
-[ -f "$dsc" ] && [ -f "$orig" ] || pellwick_die "apt-get source gave no single openssl .dsc and orig tarball"
+if [ ! -f "$dsc" ] || [ ! -f "$orig" ]; then
+    pellwick_die "apt-get source gave no single openssl .dsc and orig tarball"
+fi
 source_version=$(basename "$dsc" .dsc)
 source_version=${source_version#openssl_}
 orig_sha256=$(sha256sum "$orig" | cut -c1-64)

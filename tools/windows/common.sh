@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers shared by the scripts in this folder; sourced, not run.
 
 pellwick_die() {
