@@ -188,12 +188,6 @@ void OnDestroy(HWND window) {
     PostQuitMessage(0);
 }
 
-LRESULT OnControlColour(HDC dc) {
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    return static_cast<LRESULT>(COLOR_WINDOW + 1);
-}
-
 }  // namespace
 
 int FontHeightForPoints(int points) {
@@ -209,6 +203,29 @@ void EraseWithWindowColour(HWND window, HDC dc) {
     RECT client;
     GetClientRect(window, &client);
     FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+}
+
+LRESULT ColourStaticControl(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    return static_cast<LRESULT>(COLOR_WINDOW + 1);
+}
+
+void RegisterAppWindowClass(const wchar_t* className, WNDPROC procedure, HINSTANCE instance) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+}
+
+bool BringBackToolWindow(HWND window) {
+    if (window == nullptr || !IsWindow(window)) return false;
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetForegroundWindow(window);
+    return true;
 }
 
 HWND CreateChildControl(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
@@ -234,7 +251,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_DRAWITEM: return OnDrawItem(window, message, wParam, lParam);
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
         case WM_TIMER: OnTimer(window); return 0;
-        case WM_CTLCOLORSTATIC: return OnControlColour(reinterpret_cast<HDC>(wParam));
+        case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
         case WM_DESTROY: OnDestroy(window); return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }

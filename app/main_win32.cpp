@@ -3,17 +3,12 @@
 #include <windows.h>
 
 #include "app/control_window_win32.h"
+#include "app/ui_slots_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = ControlWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kControlWindowClass;
-    RegisterClassW(&windowClass);
+    RegisterAppWindowClass(kControlWindowClass, ControlWindowProc, instance);
 
     HWND window = CreateWindowExW(0, kControlWindowClass, kControlWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 780, 260, nullptr, nullptr, instance, nullptr);

@@ -23,3 +23,15 @@ int FontHeightForPoints(int points);
 
 // The system colour brush COLOR_WINDOW + 1 over the client rectangle.
 void EraseWithWindowColour(HWND window, HDC dc);
+
+// Static controls draw on the window colour: transparent text in the window text colour;
+// returns the brush COLOR_WINDOW + 1 for WM_CTLCOLORSTATIC.
+LRESULT ColourStaticControl(HDC dc);
+
+// Registers a window class of this application: arrow cursor, window-colour background,
+// no icon, no menu, no extra bytes. The result is not examined.
+void RegisterAppWindowClass(const wchar_t* className, WNDPROC procedure, HINSTANCE instance);
+
+// Restores a tool window that is still open, brings it to the front and returns true;
+// false when `window` names no window.
+bool BringBackToolWindow(HWND window);

@@ -184,26 +184,11 @@ LRESULT CALLBACK FileManagerProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_SIZE: LayoutFileManager(window); return 0;
         case WM_ERASEBKGND: EraseWithWindowColour(window, reinterpret_cast<HDC>(wParam)); return 1;
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
-        case WM_CTLCOLORSTATIC:
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-            return static_cast<LRESULT>(COLOR_WINDOW + 1);
+        case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_DESTROY: fileManagerWnd = nullptr; return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-void RegisterFileManagerClass(HINSTANCE instance) {
-    if (classRegistered) return;
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = FileManagerProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kFileManagerClass;
-    RegisterClassW(&windowClass);
-    classRegistered = true;
 }
 
 }  // namespace
@@ -225,14 +210,13 @@ void RefreshFileList(HWND window) {
 }
 
 void OpenFileManager(HWND owner) {
-    if (fileManagerWnd != nullptr && IsWindow(fileManagerWnd)) {
-        ShowWindow(fileManagerWnd, SW_SHOWNORMAL);
-        SetForegroundWindow(fileManagerWnd);
+    if (BringBackToolWindow(fileManagerWnd)) {
         RefreshFileList(fileManagerWnd);
         return;
     }
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-    RegisterFileManagerClass(instance);
+    if (!classRegistered) RegisterAppWindowClass(kFileManagerClass, FileManagerProc, instance);
+    classRegistered = true;
     fileManagerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kFileManagerClass, L"File Manager - Web Root ",
                                      WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 900, 560, owner, nullptr,
                                      instance, nullptr);

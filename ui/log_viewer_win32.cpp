@@ -91,26 +91,11 @@ LRESULT CALLBACK LogViewerProc(HWND viewer, UINT message, WPARAM wParam, LPARAM 
         case WM_SIZE: LayoutLogViewer(viewer); return 0;
         case WM_ERASEBKGND: EraseWithWindowColour(viewer, reinterpret_cast<HDC>(wParam)); return 1;
         case WM_COMMAND: return OnCommand(viewer, message, wParam, lParam);
-        case WM_CTLCOLORSTATIC:
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-            return static_cast<LRESULT>(COLOR_WINDOW + 1);
+        case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
         case WM_CLOSE: DestroyWindow(viewer); return 0;
         case WM_DESTROY: logViewerWnd = nullptr; return 0;
         default: return DefWindowProcW(viewer, message, wParam, lParam);
     }
-}
-
-void RegisterLogViewerClass(HINSTANCE instance) {
-    if (classRegistered) return;
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = LogViewerProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kLogViewerClass;
-    RegisterClassW(&windowClass);
-    classRegistered = true;
 }
 
 }  // namespace
@@ -124,14 +109,13 @@ void ReloadLogView(HWND viewer) {
 }
 
 void OpenLogViewer(HWND owner) {
-    if (logViewerWnd != nullptr && IsWindow(logViewerWnd)) {
-        ShowWindow(logViewerWnd, SW_SHOWNORMAL);
-        SetForegroundWindow(logViewerWnd);
+    if (BringBackToolWindow(logViewerWnd)) {
         ReloadLogView(logViewerWnd);
         return;
     }
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-    RegisterLogViewerClass(instance);
+    if (!classRegistered) RegisterAppWindowClass(kLogViewerClass, LogViewerProc, instance);
+    classRegistered = true;
     logViewerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kLogViewerClass, L"HTTPS Log View", WS_OVERLAPPEDWINDOW,
                                    CW_USEDEFAULT, CW_USEDEFAULT, 760, 520, owner, nullptr, instance, nullptr);
     if (logViewerWnd == nullptr) return;
