@@ -1,5 +1,6 @@
 // The console host end to end: a real process, real files, a real TLS client sending raw
 // bytes, whole responses and whole log lines compared.
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -160,6 +161,22 @@ TEST_F(RunningHost, ConnectionsWithoutARequestLeaveNoAccessLine) {
     close(silent);
     EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "plain text"));
     EXPECT_EQ(LinesAfter(before), std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"});
+}
+
+TEST_F(RunningHost, ClientThatResetsMidDownloadCostsOnlyItsConnection) {
+    size_t before = host_->LogTexts().size();
+    EXPECT_TRUE(TlsRequestThenReset(port_, "GET /limit.bin HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "plain text"));
+    // The cut download still leaves its line, with the status of what was being sent; its
+    // thread may notice the reset after the second request is done.
+    std::vector<std::string> lines = LinesAfter(before);
+    for (int wait = 0; lines.size() < 2 && wait < 1000; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        lines = LinesAfter(before);
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
+                                               " [ACCESS] 127.0.0.1 \"GET /limit.bin\" 200"}));
 }
 
 TEST_F(RunningHost, SilentClientDoesNotHoldUpOthers) {

@@ -86,6 +86,18 @@ std::string TlsExchangeWithPause(int port, const std::string& request, const std
     return reply;
 }
 
+bool TlsRequestThenReset(int port, const std::string& request) {
+    Session session;
+    if (!OpenSession(session, port)) return false;
+    SSL_write(session.ssl, request.data(), static_cast<int>(request.size()));
+    char buffer[4096];
+    bool replied = SSL_read(session.ssl, buffer, sizeof buffer) > 0;
+    // No lingering: the close sends a reset, as a client that crashes or gives up does.
+    linger abort{1, 0};
+    setsockopt(session.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    return replied;
+}
+
 bool TlsHandshakeThenClose(int port) {
     Session session;
     if (!OpenSession(session, port)) return false;

@@ -13,6 +13,10 @@ std::string TlsExchange(int port, const std::string& request);
 // reads the rest afterwards.
 std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause);
 
+// Sends the request, reads the first bytes of the reply, then resets the connection.
+// True when some reply had arrived.
+bool TlsRequestThenReset(int port, const std::string& request);
+
 // Connects and completes the handshake, then ends its sending side and waits until the
 // server has closed. True when the handshake succeeded.
 bool TlsHandshakeThenClose(int port);
