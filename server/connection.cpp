@@ -26,16 +26,26 @@ bool ReadHeadLine(SSL* ssl, std::string& line) {
     }
 }
 
-// Writes all the bytes; a failed write drops the rest silently.
-void SendAll(SSL* ssl, std::string_view bytes) {
+// Writes all the bytes; false when a write failed and the rest was dropped.
+bool SendAll(SSL* ssl, std::string_view bytes) {
     const char* position = bytes.data();
     size_t remaining = bytes.size();
     while (remaining > 0) {
         int chunk = remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining);
         int written = SSL_write(ssl, position, chunk);
-        if (written <= 0) return;
+        if (written <= 0) return false;
         position += written;
         remaining -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Sends the file piece by piece. A read that fails or comes up short once the head is out
+// can only cut the connection short: the client sees fewer bytes than announced.
+void SendBody(SSL* ssl, FileBody& body) {
+    std::string_view piece;
+    while (NextBodyPiece(body, piece)) {
+        if (!SendAll(ssl, piece)) return;
     }
 }
 
@@ -90,11 +100,8 @@ void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform
     }
 
     FileResponse response = ServeTarget(webRoot, request.target);
-    SendAll(ssl, response.head);
-    if (response.status == 200 && !isHead && response.bodySize > 0) {
-        SendAll(ssl, std::string_view(response.body.get(), response.bodySize));
-    }
-    // The file's memory goes before the log waits for its lock.
-    response.body.reset();
+    if (SendAll(ssl, response.head) && response.status == 200 && !isHead) SendBody(ssl, response.body);
+    // The file is closed before the log waits for its lock.
+    response.body = FileBody();
     LogAccess(client, request.method, request.target, response.status);
 }

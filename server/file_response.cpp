@@ -36,35 +36,72 @@ bool IsDeviceDigit(wchar_t c) {
     return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
 }
 
-// Opens the mapped file and reads it whole. `relative` is the part below the Web Root,
-// from which the content type is taken.
-FileResponse ReadWholeFile(const std::wstring& path, std::wstring_view relative) {
-    platform::FileHandle file = platform::OpenFileForReading(path);
-    if (file == platform::kNoFile) return Fixed(FixedReply::NotFound);
-    struct Closer {
-        platform::FileHandle file;
-        ~Closer() { platform::CloseFile(file); }
-    } closer{file};
+// Opens the mapped file and reads its first piece. `relative` is the part below the Web
+// Root, from which the content type is taken.
+FileResponse OpenFileResponse(const std::wstring& path, std::wstring_view relative) {
+    FileBody body;
+    body.file = platform::OpenFileForReading(path);
+    if (body.file == platform::kNoFile) return Fixed(FixedReply::NotFound);
 
     // A folder, a device or a pipe is not a file that can be served.
-    if (!platform::IsDiskFile(file)) return Fixed(FixedReply::NotFound);
+    if (!platform::IsDiskFile(body.file)) return Fixed(FixedReply::NotFound);
     std::uint64_t size = 0;
-    if (!platform::FileSize(file, size) || size > MAX_FILE_SIZE) return Fixed(FixedReply::TooLarge);
+    if (!platform::FileSize(body.file, size) || size > MAX_FILE_SIZE) return Fixed(FixedReply::TooLarge);
 
-    // Many large downloads at once can exhaust memory: that costs this response, not the
-    // process.
-    FileResponse response;
-    response.body.reset(new (std::nothrow) char[size == 0 ? 1 : size]);
-    if (!response.body) return Fixed(FixedReply::ReadFailed);
-    if (!platform::ReadFileBytes(file, response.body.get(), static_cast<std::size_t>(size), response.bodySize)) {
+    std::size_t first = static_cast<std::size_t>(size < FILE_CHUNK_BYTES ? size : FILE_CHUNK_BYTES);
+    body.buffer.reset(new (std::nothrow) char[FILE_CHUNK_BYTES]);
+    if (!body.buffer) return Fixed(FixedReply::ReadFailed);
+    if (!platform::ReadFileRange(body.file, 0, body.buffer.get(), first, body.pending)) {
         return Fixed(FixedReply::ReadFailed);
     }
+    // A file that is read whole at once announces what was read; a longer one its size.
+    body.length = size <= FILE_CHUNK_BYTES ? body.pending : size;
+
+    FileResponse response;
     response.status = 200;
-    response.head = BuildOkHeader(ContentTypeFor(relative), static_cast<std::uint32_t>(response.bodySize));
+    response.head = BuildOkHeader(ContentTypeFor(relative), static_cast<std::uint32_t>(body.length));
+    response.body = std::move(body);
     return response;
 }
 
 }  // namespace
+
+FileBody::FileBody(FileBody&& other) noexcept
+    : file(other.file), length(other.length), offset(other.offset), buffer(std::move(other.buffer)),
+      pending(other.pending) {
+    other.file = platform::kNoFile;
+}
+
+FileBody& FileBody::operator=(FileBody&& other) noexcept {
+    if (this != &other) {
+        if (file != platform::kNoFile) platform::CloseFile(file);
+        file = other.file;
+        length = other.length;
+        offset = other.offset;
+        buffer = std::move(other.buffer);
+        pending = other.pending;
+        other.file = platform::kNoFile;
+    }
+    return *this;
+}
+
+FileBody::~FileBody() {
+    if (file != platform::kNoFile) platform::CloseFile(file);
+}
+
+bool NextBodyPiece(FileBody& body, std::string_view& piece) {
+    if (body.offset >= body.length || !body.buffer) return false;
+    if (body.pending == 0) {
+        std::uint64_t left = body.length - body.offset;
+        std::size_t wanted = static_cast<std::size_t>(left < FILE_CHUNK_BYTES ? left : FILE_CHUNK_BYTES);
+        if (!platform::ReadFileRange(body.file, body.offset, body.buffer.get(), wanted, body.pending)) return false;
+        if (body.pending == 0) return false;
+    }
+    piece = std::string_view(body.buffer.get(), body.pending);
+    body.offset += body.pending;
+    body.pending = 0;
+    return true;
+}
 
 std::wstring WidenTarget(std::string_view target) {
     std::wstring wide;
@@ -130,5 +167,5 @@ FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target) {
     if (mapped.empty()) return Fixed(FixedReply::BadRequest);
     std::wstring_view relative = std::wstring_view(mapped).substr(webRoot.size());
     if (!IsPlainRelativeName(relative)) return Fixed(FixedReply::NotFound);
-    return ReadWholeFile(mapped, relative);
+    return OpenFileResponse(mapped, relative);
 }

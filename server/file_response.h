@@ -7,15 +7,41 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 // The largest file that is served (50 MiB); a file of exactly this size is served.
 inline constexpr std::uint64_t MAX_FILE_SIZE = 52428800;
 
-// One response: a status, its head and, for 200 only, the file's bytes.
+// How much of a file one read takes while it is sent: small enough to stay in the
+// processor's cache between the read, the encryption and the send, large enough for a
+// run of full TLS records.
+inline constexpr std::size_t FILE_CHUNK_BYTES = 128 * 1024;
+
+// The body of a 200 response, read piece by piece while it is sent. It holds the file open
+// (others may read it, not change it) until the body is done or dropped.
+struct FileBody {
+    platform::FileHandle file = platform::kNoFile;
+    std::uint64_t length = 0;   // as announced by Content-Length
+    std::uint64_t offset = 0;   // bytes handed out so far
+    std::unique_ptr<char[]> buffer;
+    std::size_t pending = 0;    // bytes read into the buffer but not yet handed out
+
+    FileBody() = default;
+    FileBody(FileBody&& other) noexcept;
+    FileBody& operator=(FileBody&& other) noexcept;
+    ~FileBody();
+};
+
+// The next piece of the body, valid until the next call; false once the announced length
+// has been handed out, or when a read fails or the file ends early (the connection is
+// then cut short).
+bool NextBodyPiece(FileBody& body, std::string_view& piece);
+
+// One response: a status, its head and, for 200 only, the file's bytes to follow.
 struct FileResponse {
     int status = 0;
     std::string head;
-    std::unique_ptr<char[]> body;
-    std::size_t bodySize = 0;
+    FileBody body;
 };
 
 // The target as wide text, one code unit per byte: 0x00-0x7F keep their value, 0x80-0xFF
@@ -37,5 +63,7 @@ bool IsReservedDeviceName(std::wstring_view component);
 bool IsPlainRelativeName(std::wstring_view relative);
 
 // The whole response for a GET or HEAD of the target: 200 with the file, or one of the
-// fixed 400, 404, 413 and 500 texts. The file is closed before it returns.
+// fixed 400, 404, 413 and 500 texts. For 200 the file's first piece has been read already
+// (a failing read is answered with 500 before anything is sent); the rest is read while
+// the body is sent. On every other status the file is closed before it returns.
 FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target);

@@ -88,8 +88,10 @@ bool HostProcess::Launch(int port) {
 bool HostProcess::Start(int port) {
     if (!Launch(port)) return false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    // The port answers a moment before the start is complete and logged; the report on
+    // standard output comes after both.
     while (std::chrono::steady_clock::now() < deadline) {
-        if (PortAnswers(port)) return true;
+        if (Stdout().find("https://localhost") != std::string::npos && PortAnswers(port)) return true;
         if (WaitMilliseconds(20) >= 0 || pid_ < 0) return false;
     }
     return false;
