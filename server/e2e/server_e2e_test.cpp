@@ -206,9 +206,9 @@ TEST(HostLifecycle, RunningOutOfDescriptorsDoesNotStopTheServer) {
     WriteFileBytes(host.WebRoot() / "a.txt", "A");
     int port = FreePort();
     ASSERT_TRUE(host.Start(port)) << host.Stderr();
-    ASSERT_TRUE(host.LimitDescriptors(24));
+    ASSERT_TRUE(host.LimitDescriptors(64));
     std::vector<int> silent;
-    for (int i = 0; i < 64; ++i) silent.push_back(ConnectSilently(port));
+    for (int i = 0; i < 200; ++i) silent.push_back(ConnectSilently(port));
     for (int fd : silent) {
         if (fd >= 0) close(fd);
     }
