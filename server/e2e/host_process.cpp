@@ -36,14 +36,18 @@ std::string EnvValue(const char* name) {
 
 }  // namespace
 
-HostProcess::HostProcess(TlsFiles files) : wineHost_(EnvValue("PELLWICK_E2E_WINE_HOST")) {
+HostProcess::HostProcess(TlsFiles files)
+    : wineHost_(EnvValue("PELLWICK_E2E_WINE_HOST")),
+      exePath_(exeFolder_.path() / "Pellwick \u00c5\u00c4\u00d6 \u6e2c\u8a66"),
+      dataPath_(dataFolder_.path() / "Data \u0141\u00f3d\u017a") {
+    fs::create_directories(exePath_);
     fs::path binary = UnderWine() ? fs::path(wineHost_) : fs::path(PELLWICK_HOST_BINARY);
-    fs::copy_file(binary, exeFolder_.path() / binary.filename());
+    fs::copy_file(binary, exePath_ / binary.filename());
     fs::path certificates(PELLWICK_TEST_CERTIFICATES);
-    if (!files.certificate.empty()) fs::copy_file(certificates / files.certificate, exeFolder_.path() / "server.crt");
-    if (!files.key.empty()) fs::copy_file(certificates / files.key, exeFolder_.path() / "server.key");
+    if (!files.certificate.empty()) fs::copy_file(certificates / files.certificate, exePath_ / "server.crt");
+    if (!files.key.empty()) fs::copy_file(certificates / files.key, exePath_ / "server.key");
 
-    fs::path base = UnderWine() ? WineLocalAppData() : dataFolder_.path();
+    fs::path base = UnderWine() ? WineLocalAppData() : dataPath_;
     webRoot_ = base / "Pellwick" / "Web";
     logFile_ = base / "Pellwick" / "Log" / "Pellwick.log";
     // Under Wine every host shares the prefix's data folder: start from an empty one.
@@ -59,13 +63,13 @@ HostProcess::~HostProcess() {
 bool HostProcess::Launch(int port) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
-    environment.push_back("XDG_DATA_HOME=" + dataFolder_.path().string());
+    environment.push_back("XDG_DATA_HOME=" + dataPath_.string());
     environment.push_back("PELLWICK_PORT=" + std::to_string(port));
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    std::string program = (exeFolder_.path() / fs::path(UnderWine() ? wineHost_ : PELLWICK_HOST_BINARY).filename());
+    std::string program = (exePath_ / fs::path(UnderWine() ? wineHost_ : PELLWICK_HOST_BINARY).filename());
     std::vector<std::string> arguments = UnderWine() ? std::vector<std::string>{"wine", program}
                                                      : std::vector<std::string>{program};
     std::vector<char*> argv;
@@ -74,7 +78,7 @@ bool HostProcess::Launch(int port) {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    std::string out = (exeFolder_.path() / "stdout.txt").string(), err = (exeFolder_.path() / "stderr.txt").string();
+    std::string out = (exePath_ / "stdout.txt").string(), err = (exePath_ / "stderr.txt").string();
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -131,11 +135,11 @@ bool HostProcess::LimitDescriptors(int count) {
 }
 
 std::string HostProcess::Stdout() const {
-    return ReadFileBytes(exeFolder_.path() / "stdout.txt");
+    return ReadFileBytes(exePath_ / "stdout.txt");
 }
 
 std::string HostProcess::Stderr() const {
-    return ReadFileBytes(exeFolder_.path() / "stderr.txt");
+    return ReadFileBytes(exePath_ / "stderr.txt");
 }
 
 std::vector<std::string> HostProcess::LogTexts() const {

@@ -44,7 +44,7 @@ public:
     std::string Stderr() const;
     const std::filesystem::path& WebRoot() const { return webRoot_; }
     const std::filesystem::path& LogFile() const { return logFile_; }
-    const std::filesystem::path& ExeFolder() const { return exeFolder_.path(); }
+    const std::filesystem::path& ExeFolder() const { return exePath_; }
     bool UnderWine() const { return !wineHost_.empty(); }
 
     // The log's lines without their time stamps, after checking that every line has the
@@ -57,6 +57,10 @@ private:
     std::string wineHost_;
     TempFolder exeFolder_;
     TempFolder dataFolder_;
+    // Both lie in folders whose names are not ASCII: every path must reach the file system
+    // and OpenSSL whole.
+    std::filesystem::path exePath_;
+    std::filesystem::path dataPath_;
     std::filesystem::path webRoot_;
     std::filesystem::path logFile_;
     pid_t pid_ = -1;
