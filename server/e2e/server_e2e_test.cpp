@@ -120,7 +120,7 @@ TEST_F(RunningHost, EveryOutcomeHasItsExactBytesAndAccessLine) {
         {"GET /CONOUT$ HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /CONOUT$\" 404"},
         {"GET /LPT1.log HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /LPT1.log\" 404"},
         {"GET /con. HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /con.\" 404"},
-        {"GET /Nul.txt... HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /Nul.txt...\" 404"},
+        {"GET /Nul.txt. HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /Nul.txt.\" 404"},
         {"GET /COM9.tar.gz HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /COM9.tar.gz\" 404"},
         {"GET /a.txt:hidden HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /a.txt:hidden\" 404"},
         {"GET /C:/Windows/win.ini HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /C:/Windows/win.ini\" 404"},
