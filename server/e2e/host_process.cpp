@@ -21,12 +21,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string wineLocalAppDataName = "Local";
+
 // The data folder of the Windows host: LocalAppData of the Wine prefix's user.
 fs::path WineLocalAppData() {
     const char* prefix = std::getenv("WINEPREFIX");
     const passwd* user = getpwuid(getuid());
     return fs::path(prefix != nullptr ? prefix : "") / "drive_c" / "users" / (user ? user->pw_name : "root") /
-           "AppData" / "Local";
+           "AppData" / wineLocalAppDataName;
 }
 
 std::string EnvValue(const char* name) {
@@ -35,6 +37,10 @@ std::string EnvValue(const char* name) {
 }
 
 }  // namespace
+
+void SetWineLocalAppDataName(const std::string& name) {
+    wineLocalAppDataName = name;
+}
 
 HostProcess::HostProcess(TlsFiles files)
     : wineHost_(EnvValue("PELLWICK_E2E_WINE_HOST")),

@@ -17,6 +17,10 @@ struct TlsFiles {
     std::string key = "server.key";
 };
 
+// Under Wine: the name of the folder under the prefix user's AppData that the prefix's
+// registry names as the local application data folder ("Local" unless a test moved it).
+void SetWineLocalAppDataName(const std::string& name);
+
 class HostProcess {
 public:
     explicit HostProcess(TlsFiles files = {});

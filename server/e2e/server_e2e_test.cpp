@@ -1,7 +1,9 @@
 // The console host end to end: a real process, real files, a real TLS client sending raw
 // bytes, whole responses and whole log lines compared.
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -225,6 +227,46 @@ TEST(HostLifecycle, RunningOutOfDescriptorsDoesNotStopTheServer) {
     }
     EXPECT_EQ(TlsExchange(port, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "A"));
     EXPECT_EQ(host.Stop(), 0);
+}
+
+// Moves the Wine prefix's local application data folder for the life of the object.
+class WineLocalAppDataMoved {
+public:
+    explicit WineLocalAppDataMoved(const std::string& name) : ok_(SetShellFolder("%USERPROFILE%\\AppData\\" + name)) {
+        SetWineLocalAppDataName(name);
+    }
+    ~WineLocalAppDataMoved() {
+        SetShellFolder("%USERPROFILE%\\AppData\\Local");
+        SetWineLocalAppDataName("Local");
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static bool SetShellFolder(const std::string& value) {
+        std::string command =
+            "timeout 60 wine reg add 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
+            "Folders' /v 'Local AppData' /t REG_EXPAND_SZ /d '" + value + "' /f >/dev/null 2>&1";
+        return std::system(command.c_str()) == 0;
+    }
+    bool ok_;
+};
+
+TEST(HostLifecycle, LogAndWebRootUnderAFolderWithANonAsciiName) {
+    std::unique_ptr<WineLocalAppDataMoved> moved;
+    if (std::getenv("PELLWICK_E2E_WINE_HOST") != nullptr) {
+        moved = std::make_unique<WineLocalAppDataMoved>("L\u00f6kal D\u00e4t\u00e4 \u6e2c\u8a66");
+        ASSERT_TRUE(moved->ok());
+    }
+    HostProcess host;
+    WriteFileBytes(host.WebRoot() / "a.txt", "A");
+    int port = FreePort();
+    ASSERT_TRUE(host.Start(port)) << host.Stderr();
+    EXPECT_EQ(TlsExchange(port, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "A"));
+    EXPECT_EQ(host.Stop(), 0);
+    EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started",
+                                                         " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
+                                                         " [INFO] Server stopped"}));
+    EXPECT_NE(host.LogFile().string().find("\xc3"), std::string::npos) << host.LogFile();
 }
 
 TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
