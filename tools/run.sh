@@ -1,24 +1,46 @@
 #!/usr/bin/env bash
-# Builds the console host and serves the Web Root on https://localhost/ (port 443 as root,
-# else set PELLWICK_PORT, for example PELLWICK_PORT=8443). Makes a self-signed certificate
-# next to the executable when there is none. Stop it with Ctrl+C.
+# Builds and starts Pellwick.
+#
+#   tools/run.sh            the console host: serves the Web Root on https://localhost/
+#                           (port 443 as root; a normal user gets 8443 unless PELLWICK_PORT
+#                           says otherwise) until Ctrl+C
+#   tools/run.sh --windows  the Windows program, Pellwick.exe, under Wine on this desktop
+#                           (DISPLAY must name an X display; port 443 as root, else 8443)
+#
+# Makes a self-signed certificate for localhost next to the executable when there is none.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/install-packages.sh" linux
 
+make_certificate() {  # folder
+  [ -f "$1/server.crt" ] && [ -f "$1/server.key" ] && return 0
+  echo "Making a self-signed certificate for localhost in $1" >&2
+  (cd "$1" &&
+   openssl genrsa -out server.key 2048 2>/dev/null &&
+   openssl req -new -x509 -key server.key -out server.crt -days 3650 -subj "/CN=localhost" 2>/dev/null)
+}
+
+if [ "${1:-}" = --windows ]; then
+  "$top/tools/install-packages.sh" linux windows
+  port=443
+  [ "$(id -u)" -ne 0 ] && port=8443
+  openssl_prefix=$("$top/tools/windows/build-openssl.sh" | tail -n 1)
+  build="$top/build/windows-run-$port"
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF -DHTTPS_PORT=$port \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
+  cmake --build "$build" --target Pellwick >/dev/null
+  make_certificate "$build/app"
+  echo "Starting Pellwick.exe (https://localhost:$port/) under Wine" >&2
+  export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  exec wine "$build/app/Pellwick.exe"
+fi
+
+"$top/tools/install-packages.sh" linux
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF >/dev/null
 cmake --build "$build" --target pellwick >/dev/null
-
-exe_folder="$build/app"
-if [ ! -f "$exe_folder/server.crt" ] || [ ! -f "$exe_folder/server.key" ]; then
-  echo "Making a self-signed certificate for localhost in $exe_folder" >&2
-  (cd "$exe_folder" &&
-   openssl genrsa -out server.key 2048 2>/dev/null &&
-   openssl req -new -x509 -key server.key -out server.crt -days 3650 -subj "/CN=localhost" 2>/dev/null)
-fi
+make_certificate "$build/app"
 if [ "$(id -u)" -ne 0 ] && [ -z "${PELLWICK_PORT:-}" ]; then
   export PELLWICK_PORT=8443
   echo "Not root: serving on port 8443 instead of 443." >&2
 fi
-exec "$exe_folder/pellwick"
+exec "$build/app/pellwick"
