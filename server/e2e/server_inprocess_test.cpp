@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
+#include <atomic>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -131,6 +133,118 @@ TEST_F(InProcessServer, StopDoesNotWaitForARunningDownload) {
     });
     EXPECT_LT(stopTook, std::chrono::seconds(2));
     EXPECT_GT(reply.size(), 0u);
+    ASSERT_TRUE(StartServer(nullptr));
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
+}
+
+// Under the sanitizers every thread and connection costs many times more: smaller crowds.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kCrowd = 4;
+#else
+constexpr int kCrowd = 1;
+#endif
+
+void RaiseDescriptorLimit() {
+    rlimit limit;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+TEST_F(InProcessServer, ThousandSilentConnectionsNeitherBlockARequestNorStayForever) {
+    RaiseDescriptorLimit();
+    serverState.idleLimitMs = 2000;
+    ASSERT_TRUE(StartServer(nullptr));
+    std::vector<int> silent;
+    for (int i = 0; i < 1000 / kCrowd; ++i) silent.push_back(ConnectSilently(port_));
+    auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    int closed = 0;
+    for (int fd : silent) {
+        if (fd >= 0 && WaitForPeerClose(fd, 20000)) ++closed;
+        if (fd >= 0) close(fd);
+    }
+    EXPECT_EQ(closed, static_cast<int>(silent.size()));
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"}));
+}
+
+TEST_F(InProcessServer, ResetsAtEveryStageLeaveExactlyTheLinesOfAnsweredRequests) {
+    ASSERT_TRUE(StartServer(nullptr));
+    // The start of a ClientHello, then a reset: the handshake fails.
+    PlainSendThenReset(port_, std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11));
+    // Inside the request line: nothing to answer.
+    EXPECT_TRUE(TlsSendThenReset(port_, "GET /a.t"));
+    // A client that ends inside the header lines: the request line stands, so it is
+    // answered and logged. (A reset there may take the unread request with it.)
+    EXPECT_EQ(TlsSendThenEnd(port_, "GET /a.txt HTTP/1.1\r\nHost: loc").substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_EQ(TlsExchange(port_, "GET /missing HTTP/1.1\r\n\r\n").substr(0, 22), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
+                                                    " [ACCESS] 127.0.0.1 \"GET /missing\" 404"}));
+}
+
+TEST_F(InProcessServer, ManyClientsManyRequestsGiveExactlyOneWholeLineEach) {
+    const int clients = 64 / kCrowd, requests = 100 / kCrowd;
+    ASSERT_TRUE(StartServer(nullptr));
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&] {
+            for (int r = 0; r < requests; ++r) {
+                if (TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15) == "HTTP/1.1 200 OK") ++answered;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(answered, clients * requests);
+    std::string content = ReadFileBytes(fs::path(GetLogFilePath()));
+    const std::string tail = " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200\r\n";
+    size_t lines = 0;
+    for (size_t at = content.find("\r\n") + 2; at < content.size(); at += 23 + tail.size(), ++lines) {
+        ASSERT_EQ(content.compare(at + 23, tail.size(), tail), 0) << content.substr(at, 80);
+    }
+    EXPECT_EQ(lines, static_cast<size_t>(clients * requests));
+}
+
+TEST_F(InProcessServer, UnwritableLogDropsLinesButNotAnswers) {
+    ASSERT_TRUE(StartServer(nullptr));
+    fs::path log(GetLogFilePath());
+    fs::remove(log);
+    // A folder where the file should be: no one, not even root, can open it for writing.
+    fs::create_directory(log);
+    EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
+    fs::remove(log);
+    EXPECT_EQ(TlsExchange(port_, "GET /missing HTTP/1.1\r\n\r\n").substr(0, 22), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /missing\" 404"});
+}
+
+TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartServes) {
+    const int downloads = 50 / kCrowd;
+    fs::path big = fs::path(GetWebRootFolder()) / "big.bin";
+    WriteFileBytes(big, "");
+    fs::resize_file(big, 52428800);
+    ASSERT_TRUE(StartServer(nullptr));
+    std::atomic<int> started{0};
+    std::vector<std::string> replies(downloads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < downloads; ++i) {
+        threads.emplace_back([&, i] {
+            replies[i] = TlsExchangeWithPause(port_, "GET /big.bin HTTP/1.1\r\n\r\n", [&] {
+                ++started;
+                // Hold the download until every one of them is under way and the stop is done.
+                while (serverState.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
+        });
+    }
+    for (int wait = 0; started < downloads && wait < 30000; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(started, downloads);
+    auto before = std::chrono::steady_clock::now();
+    StopServer();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    for (std::thread& t : threads) t.join();
+    for (const std::string& reply : replies) EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
     ASSERT_TRUE(StartServer(nullptr));
     EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
 }

@@ -98,6 +98,36 @@ bool TlsRequestThenReset(int port, const std::string& request) {
     return replied;
 }
 
+bool TlsSendThenReset(int port, const std::string& bytes) {
+    Session session;
+    if (!OpenSession(session, port)) return false;
+    SSL_write(session.ssl, bytes.data(), static_cast<int>(bytes.size()));
+    linger abort{1, 0};
+    setsockopt(session.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    return true;
+}
+
+std::string TlsSendThenEnd(int port, const std::string& bytes) {
+    Session session;
+    if (!OpenSession(session, port)) return "";
+    SSL_write(session.ssl, bytes.data(), static_cast<int>(bytes.size()));
+    SSL_shutdown(session.ssl);
+    shutdown(session.fd, SHUT_WR);
+    std::string reply;
+    char buffer[4096];
+    for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
+    return reply;
+}
+
+void PlainSendThenReset(int port, const std::string& bytes) {
+    int fd = Connect(port);
+    if (fd < 0) return;
+    send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    linger abort{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    close(fd);
+}
+
 bool TlsHandshakeThenClose(int port) {
     Session session;
     if (!OpenSession(session, port)) return false;

@@ -17,6 +17,16 @@ std::string TlsExchangeWithPause(int port, const std::string& request, const std
 // True when some reply had arrived.
 bool TlsRequestThenReset(int port, const std::string& request);
 
+// Completes the handshake, sends the bytes and resets the connection without reading.
+bool TlsSendThenReset(int port, const std::string& bytes);
+
+// Completes the handshake, sends the bytes, ends its sending side (a TLS close notification
+// and a TCP half-close) and reads the reply until the server closes.
+std::string TlsSendThenEnd(int port, const std::string& bytes);
+
+// Plain TCP: sends the bytes and resets the connection.
+void PlainSendThenReset(int port, const std::string& bytes);
+
 // Connects and completes the handshake, then ends its sending side and waits until the
 // server has closed. True when the handshake succeeded.
 bool TlsHandshakeThenClose(int port);
