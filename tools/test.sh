@@ -29,6 +29,11 @@ stage "Sanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$top/build/sanitize" -j "$jobs" --output-on-failure
 
+stage "ThreadSanitizer build"
+configure_and_build "$top/build/tsan" -DCMAKE_BUILD_TYPE=Debug -DPELLWICK_SANITIZE=thread
+stage "ThreadSanitizer tests"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$top/build/tsan" -j "$jobs" --output-on-failure
+
 stage "Fuzzers (a short run; tools/fuzz.sh 600 --keep for a long one)"
 "$top/tools/fuzz.sh" 12
 
