@@ -44,7 +44,8 @@ pid $work/nginx.pid;
 error_log $work/nginx/error.log;
 events { worker_connections 4096; }
 http {
-  access_log off;
+  # Both servers write one line per request.
+  access_log $work/nginx/access.log;
   keepalive_timeout 0;
   sendfile on;
   default_type application/octet-stream;
@@ -62,6 +63,21 @@ http {
   }
 }
 CONF
+
+# nginx's workers drop root: they must be able to read the files.
+chmod -R a+rX "$work"
+
+# Both servers must answer the same bytes, or the figures compare different work.
+check_answers() {  # server
+  local file size
+  for file in index.html medium.bin large.bin; do
+    size=$(curl -sk -o /dev/null -w '%{http_code} %{size_download}' "$url/$file")
+    if [ "$size" != "200 $(stat -c %s "$root/$file")" ]; then
+      echo "$1 answered $file with: $size" >&2
+      exit 1
+    fi
+  done
+}
 
 start_server() {  # pellwick|nginx; sets server_pid and url
   if [ "$1" = pellwick ]; then
@@ -161,6 +177,7 @@ for round in $(seq "$rounds"); do
   for server in pellwick nginx; do
     echo "round $round: $server" >&2
     start_server "$server"
+    check_answers "$server"
     taskset -c 1 hey -disable-keepalive -n 300 -c 8 "$url/index.html" >/dev/null
     handshakes "$server" 1 1000
     handshakes "$server" 8 4000
