@@ -26,6 +26,7 @@ void AppendLogLine(const std::string& line) {
     bytes.reserve(line.size() + 2);
     bytes.append(line).append("\r\n");
     std::lock_guard<std::mutex> hold(logMutex);
-    EnsureFolder(GetLogFolder());
-    platform::AppendToFile(GetLogFilePath(), bytes);
+    std::wstring folder = GetLogFolder();
+    EnsureFolder(folder);
+    platform::AppendToFile(folder + kLogFileName, bytes);
 }

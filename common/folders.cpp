@@ -28,7 +28,7 @@ std::wstring GetLogFolder() {
 }
 
 std::wstring GetLogFilePath() {
-    return GetLogFolder() + L"Pellwick.log";
+    return GetLogFolder() + kLogFileName;
 }
 
 std::wstring GetExeFolder() {

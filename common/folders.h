@@ -14,6 +14,9 @@ std::wstring GetWebRootFolder();
 // base + "\Pellwick\Log\", ending with a separator.
 std::wstring GetLogFolder();
 
+// The log file's name in the log folder.
+inline constexpr wchar_t kLogFileName[] = L"Pellwick.log";
+
 // The log folder + "Pellwick.log".
 std::wstring GetLogFilePath();
 

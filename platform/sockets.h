@@ -54,6 +54,11 @@ void CloseSocket(Socket socket);
 // Limits how long one receive or one send may wait for the peer.
 void SetIdleLimit(Socket socket, unsigned milliseconds);
 
+// Sends each write at once (TCP_NODELAY): TLS writes small records back to back (session
+// tickets, then the response), and waiting for the peer's delayed acknowledgement of the
+// first would stall the next.
+void SendWithoutDelay(Socket socket);
+
 // The numeric text of the peer's IPv4 or IPv6 address (inet_ntop), without port; "" for
 // any other family or when it cannot be rendered.
 std::string PeerAddressNumericText(const PeerAddress& peer);

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -108,6 +109,11 @@ void SetIdleLimit(Socket socket, unsigned milliseconds) {
     limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
     setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(Fd(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void SendWithoutDelay(Socket socket) {
+    int on = 1;
+    setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 std::string PeerAddressNumericText(const PeerAddress& peer) {

@@ -136,6 +136,11 @@ void SetIdleLimit(Socket socket, unsigned milliseconds) {
     setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
+void SendWithoutDelay(Socket socket) {
+    const BOOL on = TRUE;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
 std::string PeerAddressNumericText(const PeerAddress& peer) {
     char text[65] = {};
     ADDRESS_FAMILY family;

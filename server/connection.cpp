@@ -40,11 +40,22 @@ bool SendAll(SSL* ssl, std::string_view bytes) {
     return true;
 }
 
-// Sends the file piece by piece. A read that fails or comes up short once the head is out
-// can only cut the connection short: the client sees fewer bytes than announced.
-void SendBody(SSL* ssl, FileBody& body) {
+// Sends the 200 head and the file piece by piece. A small file goes out with its head in
+// one TLS record. A read that fails or comes up short once the head is out can only cut
+// the connection short: the client sees fewer bytes than announced.
+void SendHeadAndBody(SSL* ssl, const std::string& head, FileBody& body) {
     std::string_view piece;
-    while (NextBodyPiece(body, piece)) {
+    bool more = NextBodyPiece(body, piece);
+    if (more && head.size() + piece.size() <= SSL3_RT_MAX_PLAIN_LENGTH) {
+        std::string record;
+        record.reserve(head.size() + piece.size());
+        record.append(head).append(piece);
+        if (!SendAll(ssl, record)) return;
+        more = NextBodyPiece(body, piece);
+    } else if (!SendAll(ssl, head)) {
+        return;
+    }
+    for (; more; more = NextBodyPiece(body, piece)) {
         if (!SendAll(ssl, piece)) return;
     }
 }
@@ -81,6 +92,7 @@ void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform
     // A client that stays silent in the handshake or the head, or stops taking the
     // response, would otherwise hold this thread for ever.
     platform::SetIdleLimit(clientSocket, idleLimitMs);
+    platform::SendWithoutDelay(clientSocket);
     SSL_set_fd(ssl, static_cast<int>(clientSocket));
     if (SSL_accept(ssl) != 1) return;
 
@@ -100,7 +112,11 @@ void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform
     }
 
     FileResponse response = ServeTarget(webRoot, request.target);
-    if (SendAll(ssl, response.head) && response.status == 200 && !isHead) SendBody(ssl, response.body);
+    if (response.status == 200 && !isHead) {
+        SendHeadAndBody(ssl, response.head, response.body);
+    } else {
+        SendAll(ssl, response.head);
+    }
     // The file is closed before the log waits for its lock.
     response.body = FileBody();
     LogAccess(client, request.method, request.target, response.status);
