@@ -181,6 +181,31 @@ TEST_F(ServeTargetTest, FileThatShrinksWhileSentEndsEarly) {
     EXPECT_EQ(DrainBody(response).size(), refused ? bytes.size() : FILE_CHUNK_BYTES + 10);
 }
 
+// Targets seen in real attacks on file servers: none may reach the file beside the Web Root,
+// a drive, a stream or a device.
+TEST(PathGuard, TraversalDeviceAndStreamTargetsNeverServeAFile) {
+    TempFolder parent;
+    WriteFileBytes(parent.path() / "secret.txt", "SECRET");
+    WriteFileBytes(parent.path() / "root" / "index.html", "index");
+    WriteFileBytes(parent.path() / "root" / "sub" / "a.txt", "a");
+    const std::wstring root = (parent.path() / "root" / "").wstring();
+    const std::string targets[] = {
+        "/../secret.txt", "/..\\secret.txt", "\\..\\secret.txt", "..", "../secret.txt", "/sub/../../secret.txt",
+        "/./../secret.txt", "/.../secret.txt", "/....//secret.txt", "/%2e%2e/secret.txt", "/%2e%2e%2fsecret.txt",
+        "/..%2fsecret.txt", "/%252e%252e/secret.txt", "/sub/..%5csecret.txt", "/%5c..%5csecret.txt",
+        "/%c0%ae%c0%ae/secret.txt", "/\xc0\xae\xc0\xae/secret.txt", "/\xe0\x80\xae\xe0\x80\xae/secret.txt",
+        "/.%00./secret.txt", std::string("/x\0/../secret.txt", 17), std::string("/index.html\0.txt", 16),
+        "/C:/secret.txt", "/C:\\Windows\\win.ini", "/c:secret.txt", "C:secret.txt", "/\\\\?\\C:\\Windows\\win.ini",
+        "//?/C:/Windows/win.ini", "/\\\\.\\CON", "//./COM1", "//server/share/secret.txt", "\\\\server\\share",
+        "/index.html::$DATA", "/index.html:$DATA", "/sub/a.txt:hidden", "/CON", "/con.txt", "/NUL.", "/aux.tar.gz",
+        "/COM1.txt.", "/lpt9", "/sub/PRN", "/CONIN$", "/conout$.log", "/%43%4f%4e",
+    };
+    for (const std::string& target : targets) {
+        FileResponse response = ServeTarget(root, target);
+        EXPECT_TRUE(response.status == 400 || response.status == 404) << target << " gave " << response.status;
+    }
+}
+
 TEST_F(ServeTargetTest, EmptyFileHasLengthZero) {
     Put("empty.png", "");
     ExpectFile("/empty.png", "image/png", "");

@@ -28,6 +28,12 @@ std::string Ok(const std::string& type, const std::string& body, bool withBody =
     return kOkHead + type + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + (withBody ? body : "");
 }
 
+// A file of the size that costs no disk space.
+void MakeSparseFile(const fs::path& file, std::uintmax_t size) {
+    WriteFileBytes(file, "");
+    fs::resize_file(file, size);
+}
+
 // One running host shared by the tests of a suite that do not stop it.
 class RunningHost : public ::testing::Test {
 protected:
@@ -42,8 +48,8 @@ protected:
         WriteFileBytes(root / "data.json", "{}");
         WriteFileBytes(root / "a..b.txt", "never served");
         fs::create_directories(root / "docs");
-        fs::resize_file((WriteFileBytes(root / "limit.bin", ""), root / "limit.bin"), 52428800);
-        fs::resize_file((WriteFileBytes(root / "over.bin", ""), root / "over.bin"), 52428801);
+        MakeSparseFile(root / "limit.bin", 52428800);
+        MakeSparseFile(root / "over.bin", 52428801);
         ASSERT_TRUE(host_->Start(port_)) << host_->Stderr();
     }
 
