@@ -9,19 +9,12 @@
 
 namespace {
 
-std::wstring Sep(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c == L'\\') c = platform::kPathSeparator;
-    }
-    return text;
-}
-
 TEST(Folders, LayoutUnderTheBaseFolder) {
     std::wstring base = GetAppBaseFolder();
     ASSERT_FALSE(base.empty());
-    EXPECT_EQ(GetWebRootFolder(), base + Sep(L"\\Pellwick\\Web\\"));
-    EXPECT_EQ(GetLogFolder(), base + Sep(L"\\Pellwick\\Log\\"));
-    EXPECT_EQ(GetLogFilePath(), base + Sep(L"\\Pellwick\\Log\\Pellwick.log"));
+    EXPECT_EQ(GetWebRootFolder(), base + WithPlatformSeparators(L"\\Pellwick\\Web\\"));
+    EXPECT_EQ(GetLogFolder(), base + WithPlatformSeparators(L"\\Pellwick\\Log\\"));
+    EXPECT_EQ(GetLogFilePath(), base + WithPlatformSeparators(L"\\Pellwick\\Log\\Pellwick.log"));
 }
 
 TEST(Folders, TlsFilesLieNextToTheExecutable) {

@@ -11,13 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::wstring Sep(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c == L'\\') c = platform::kPathSeparator;
-    }
-    return text;
-}
-
 TEST(WidenTarget, OneCodeUnitPerByteHighBytesSignExtended) {
     EXPECT_EQ(WidenTarget(""), L"");
     EXPECT_EQ(WidenTarget("/a b?c#d"), L"/a b?c#d");
@@ -26,7 +19,7 @@ TEST(WidenTarget, OneCodeUnitPerByteHighBytesSignExtended) {
 }
 
 TEST(MapToWebRoot, SlashesAreSeparatorsAndLeadingOnesGo) {
-    const std::wstring root = Sep(L"R\\");
+    const std::wstring root = WithPlatformSeparators(L"R\\");
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"/index.html", L"R\\index.html"},
         {L"/sub/a.txt", L"R\\sub\\a.txt"},
@@ -40,7 +33,7 @@ TEST(MapToWebRoot, SlashesAreSeparatorsAndLeadingOnesGo) {
         {L"/page.html?v=2", L"R\\page.html?v=2"},
         {L"/%2e%2e/x", L"R\\%2e%2e\\x"},
     };
-    for (const auto& [target, mapped] : cases) EXPECT_EQ(MapToWebRoot(root, target), Sep(mapped));
+    for (const auto& [target, mapped] : cases) EXPECT_EQ(MapToWebRoot(root, target), WithPlatformSeparators(mapped));
 }
 
 TEST(MapToWebRoot, TwoDotsOrANulAnywhereAreRejected) {
@@ -66,10 +59,10 @@ TEST(DeviceNames, ReservedInAnyCaseWithExtensionsAndTrailingDotsOrSpaces) {
 TEST(PlainNames, DevicesInAnyComponentAndColonsAreRefused) {
     for (std::wstring relative : {L"CON", L"sub\\nul.txt", L"com1\\x", L"a.txt:hidden", L"index.html::$DATA",
                                   L"C:\\Windows\\win.ini", L"sub\\LPT1."}) {
-        EXPECT_FALSE(IsPlainRelativeName(Sep(relative))) << std::string(relative.begin(), relative.end());
+        EXPECT_FALSE(IsPlainRelativeName(WithPlatformSeparators(relative))) << std::string(relative.begin(), relative.end());
     }
     for (std::wstring relative : {L"", L"index.html", L"sub\\a.txt", L"console.txt", L"sub\\\\x", L"nul_not\\x"}) {
-        EXPECT_TRUE(IsPlainRelativeName(Sep(relative))) << std::string(relative.begin(), relative.end());
+        EXPECT_TRUE(IsPlainRelativeName(WithPlatformSeparators(relative))) << std::string(relative.begin(), relative.end());
     }
 }
 

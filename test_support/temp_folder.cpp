@@ -39,3 +39,10 @@ std::string ReadFileBytes(const fs::path& file) {
     content << in.rdbuf();
     return content.str();
 }
+
+std::wstring WithPlatformSeparators(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c == L'\\') c = static_cast<wchar_t>(fs::path::preferred_separator);
+    }
+    return text;
+}

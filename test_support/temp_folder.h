@@ -26,5 +26,8 @@ void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes)
 // The whole content of a file, or "" when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& file);
 
+// The text with every backslash replaced by this platform's path separator.
+std::wstring WithPlatformSeparators(std::wstring text);
+
 // Sets or replaces an environment variable of this process.
 void SetEnvironmentValue(const std::string& name, const std::string& value);
