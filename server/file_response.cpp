@@ -48,8 +48,9 @@ FileResponse OpenFileResponse(const std::wstring& path, std::wstring_view relati
     std::uint64_t size = 0;
     if (!platform::FileSize(body.file, size) || size > MAX_FILE_SIZE) return Fixed(FixedReply::TooLarge);
 
+    // A file that fits one piece needs a buffer of its own size only.
     std::size_t first = static_cast<std::size_t>(size < FILE_CHUNK_BYTES ? size : FILE_CHUNK_BYTES);
-    body.buffer.reset(new (std::nothrow) char[FILE_CHUNK_BYTES]);
+    body.buffer.reset(new (std::nothrow) char[first == 0 ? 1 : first]);
     if (!body.buffer) return Fixed(FixedReply::ReadFailed);
     if (!platform::ReadFileRange(body.file, 0, body.buffer.get(), first, body.pending)) {
         return Fixed(FixedReply::ReadFailed);
