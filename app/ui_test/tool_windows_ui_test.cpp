@@ -298,6 +298,31 @@ TEST_F(ToolWindowsUi, DeleteNamesTheFirstTenOfElevenAndDeletesExactlyThoseOnYes)
     CloseAndExpectExitZero();
 }
 
+TEST_F(ToolWindowsUi, DeleteRemovesTheNamedFilesEvenWhenTheListWasRefilledMeanwhile) {
+    MakeWebRootFiles({L"alpha.txt", L"bravo.txt", L"charlie.txt", L"delta.txt"});
+    HWND main = StartRunning();
+    ASSERT_NE(main, nullptr);
+    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    ASSERT_NE(manager, nullptr);
+    const std::vector<std::wstring> listed = ListBoxItems(FileList(manager));
+    ASSERT_EQ(listed.size(), 4u);
+    SelectRange(manager, 0, 1);
+
+    PostClick(manager, kFmDeleteId);
+    HWND confirm = WaitForMessageBox(app_.id(), L"Confirm");
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(MessageBoxText(confirm), L"Delete selected files?\n\n" + listed[0] + L"\n" + listed[1] + L"\n");
+    // While the box is open the first named file goes away and the control window's button
+    // lists the folder again: the entries at the selected places are now other files.
+    fs::remove(WebRootFolder() / listed[0]);
+    PostClick(main, kFileManagerId);
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxItems(FileList(manager)).size() == 3; }));
+    ASSERT_TRUE(AnswerMessageBox(confirm, IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return WebRootFiles().size() == 2; }));
+    EXPECT_EQ(WebRootFiles(), Sorted({listed[2], listed[3]}));
+    CloseAndExpectExitZero();
+}
+
 TEST_F(ToolWindowsUi, TenSelectedAreAllNamedWithoutTheMoreLine) {
     std::vector<std::wstring> names;
     for (int i = 1; i <= 10; ++i) names.push_back(L"ten-" + std::to_wstring(i) + L".txt");

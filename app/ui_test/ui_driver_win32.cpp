@@ -170,12 +170,16 @@ std::vector<std::wstring> ListBoxItems(HWND list) {
     DWORD_PTR count = 0;
     if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendLimitMs, &count)) return items;
     for (DWORD_PTR i = 0; i < count; ++i) {
+        // The list may be refilled while it is read: an entry that is gone (LB_ERR) ends the
+        // reading, and the caller, which polls, reads again.
         DWORD_PTR length = 0;
         SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendLimitMs, &length);
+        if (static_cast<LRESULT>(length) == LB_ERR) break;
         std::wstring item(length + 1, L'\0');
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()), SMTO_ABORTIFHUNG,
                             kSendLimitMs, &copied);
+        if (static_cast<LRESULT>(copied) == LB_ERR || copied > length) break;
         item.resize(copied);
         items.push_back(item);
     }
