@@ -23,10 +23,6 @@ bool IsDiskFile(FileHandle file);
 // The file's size in bytes; false when it cannot be queried.
 bool FileSize(FileHandle file, std::uint64_t& size);
 
-// Reads up to `size` bytes from the start of the file into `buffer`; `bytesRead` is what
-// was read. False when the read failed.
-bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead);
-
 // Opens an existing file for reading while others may go on reading, writing and even
 // deleting it, so that a reader never blocks the log's writer (Windows: CreateFileW with
 // FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE). kNoFile on any failure.
@@ -34,8 +30,7 @@ FileHandle OpenFileForSharedReading(const std::wstring& path);
 
 // Reads up to `size` bytes starting `offset` bytes into the file, wherever the handle's
 // position is; `bytesRead` is what was read, less than `size` only where the file ends.
-// False when the read failed. Windows moves the handle's position past the bytes read, so
-// a later ReadFileBytes on the same handle would not start at the beginning.
+// False when the read failed. The handle's own position is neither used nor kept.
 bool ReadFileRange(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
                    std::size_t& bytesRead);
 

@@ -30,10 +30,6 @@ bool FileSize(FileHandle file, std::uint64_t& size) {
     return true;
 }
 
-bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead) {
-    return ReadFileRange(file, 0, buffer, size, bytesRead);
-}
-
 FileHandle OpenFileForSharedReading(const std::wstring& path) {
     // POSIX never locks a reader against writers; O_NONBLOCK keeps a FIFO put in the
     // file's place from stalling the open.

@@ -40,18 +40,6 @@ bool FileSize(FileHandle file, std::uint64_t& size) {
     return true;
 }
 
-// One ReadFile: on a disk file it returns everything up to `size` or the end of the file.
-// The caller's limit keeps `size` far below what a DWORD holds; a larger request fails
-// rather than being cut short silently.
-bool ReadFileBytes(FileHandle file, char* buffer, std::size_t size, std::size_t& bytesRead) {
-    bytesRead = 0;
-    if (size > MAXDWORD) return false;
-    DWORD read = 0;
-    if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &read, nullptr)) return false;
-    bytesRead = read;
-    return true;
-}
-
 FileHandle OpenFileForSharedReading(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

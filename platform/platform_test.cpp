@@ -42,7 +42,7 @@ std::string ReadWithPlatform(const std::wstring& path, std::size_t ask) {
     if (file == platform::kNoFile) return "<not opened>";
     std::string buffer(ask, '\0');
     std::size_t got = 0;
-    const bool read = platform::ReadFileBytes(file, buffer.data(), ask, got);
+    const bool read = platform::ReadFileRange(file, 0, buffer.data(), ask, got);
     platform::CloseFile(file);
     return read ? buffer.substr(0, got) : "<read failed>";
 }
