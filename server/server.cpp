@@ -46,6 +46,10 @@ void ReleaseStart(ServerState& server) {
 
 // Steps that load the context: false after the box has been shown.
 bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
+    // Connections are not waited for: one may still be in its handshake while the process
+    // exits, so the library must not free its global state from an exit handler under it.
+    // Only the first initialisation of the process decides this.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     OPENSSL_init_ssl(0, nullptr);
     OPENSSL_init_crypto(0, nullptr);
     server.sslContext = SSL_CTX_new(TLS_server_method());

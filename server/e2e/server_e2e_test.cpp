@@ -275,6 +275,20 @@ TEST(HostLifecycle, LogAndWebRootUnderAFolderWithANonAsciiName) {
     EXPECT_NE(host.LogFile().string().find("\xc3"), std::string::npos) << host.LogFile();
 }
 
+TEST(HostLifecycle, ExitWhileHandshakesAreUnderWayIsClean) {
+    // Connections are not waited for at a stop, so the process ends while some are in their
+    // handshake; nothing may be torn down under them.
+    for (int round = 0; round < 5; ++round) {
+        HostProcess host;
+        int port = FreePort();
+        ASSERT_TRUE(host.Start(port)) << host.Stderr();
+        std::vector<std::thread> clients;
+        for (int i = 0; i < 40; ++i) clients.emplace_back([port] { TlsExchange(port, "GET / HTTP/1.1\r\n\r\n"); });
+        EXPECT_EQ(host.Stop(), 0) << host.Stderr();
+        for (std::thread& client : clients) client.join();
+    }
+}
+
 TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
     HostProcess host;
     int port = FreePort();
