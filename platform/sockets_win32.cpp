@@ -168,7 +168,23 @@ bool ProbeLocalPort(std::uint16_t port) {
     sockaddr_in address = IPv4Address(port);
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
     SetIdleLimit(probe.get(), 200);
-    return connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    // A blocking connect ignores those limits, and Windows retries a refused connect for
+    // about two seconds: the status panel would freeze the window on every tick. The
+    // connect runs without blocking and is given the same 200 ms.
+    u_long nonBlocking = 1;
+    ioctlsocket(probe.get(), FIONBIO, &nonBlocking);
+    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(probe.get(), &writable);
+    fd_set failed = writable;
+    timeval limit{0, 200000};
+    if (select(0, nullptr, &writable, &failed, &limit) <= 0 || FD_ISSET(probe.get(), &failed)) return false;
+    int error = 0;
+    int length = sizeof error;
+    getsockopt(probe.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+    return error == 0;
 }
 
 }  // namespace platform
