@@ -53,24 +53,17 @@ protected:
     TempFolder data_;
 };
 
-TEST_F(CurrentStatus, StoppedWithNothingListeningIsFree) {
+TEST_F(CurrentStatus, StoppedFormTellsWhetherAnotherProgramHoldsThePort) {
     ASSERT_FALSE(serverState.running);
-    PortHolder held(false);
-    ASSERT_NE(held.port, 0);
-    SetListeningPort(held.port);
-    std::wstring text = CurrentStatusText();
-    EXPECT_EQ(text, StoppedText(held.port, false));
-    EXPECT_NE(text.find(L"\nPort Status:     FREE\n"), std::wstring::npos);
-}
-
-TEST_F(CurrentStatus, StoppedWithAnotherListenerIsInUse) {
-    ASSERT_FALSE(serverState.running);
-    PortHolder held(true);
-    ASSERT_NE(held.port, 0);
-    SetListeningPort(held.port);
-    std::wstring text = CurrentStatusText();
-    EXPECT_EQ(text, StoppedText(held.port, true));
-    EXPECT_NE(text.find(L"\nPort Status:     IN USE (other app?)\n"), std::wstring::npos);
+    const std::pair<bool, std::wstring> cases[] = {{false, L"FREE"}, {true, L"IN USE (other app?)"}};
+    for (const auto& [listening, portStatus] : cases) {
+        PortHolder held(listening);
+        ASSERT_NE(held.port, 0);
+        SetListeningPort(held.port);
+        std::wstring text = CurrentStatusText();
+        EXPECT_EQ(text, StoppedText(held.port, listening));
+        EXPECT_NE(text.find(L"\nPort Status:     " + portStatus + L"\n"), std::wstring::npos);
+    }
 }
 
 }  // namespace

@@ -54,6 +54,14 @@ protected:
         return main;
     }
 
+    // Starts the program with a working server and opens its file manager; null when either
+    // did not come up. `main` receives the control window.
+    HWND StartAndOpenFileManager(HWND& main) {
+        main = StartRunning();
+        if (main == nullptr) return nullptr;
+        return OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    }
+
     HWND OpenToolWindow(HWND main, int buttonId, const wchar_t* className, const wchar_t* title) {
         PostClick(main, buttonId);
         HWND window = nullptr;
@@ -239,10 +247,8 @@ TEST_F(ToolWindowsUi, FileManagerListsOnlyTheWebRootsOwnFiles) {
     MakeWebRootFiles({L"index.html", L"with space.txt", L"hidden.txt", L"draft..old.txt"});
     SetFileAttributesW((WebRootFolder() / L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     WriteFileBytes(WebRootFolder() / L"folder" / L"inside.txt", "not listed\n");
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(ClassName(FileList(manager)), L"ListBox");
     EXPECT_EQ(Sorted(ListBoxItems(FileList(manager))),
@@ -267,9 +273,8 @@ TEST_F(ToolWindowsUi, DeleteNamesTheFirstTenOfElevenAndDeletesExactlyThoseOnYes)
     std::vector<std::wstring> names;
     for (int i = 1; i <= 12; ++i) names.push_back(L"file-" + std::to_wstring(100 + i) + L".txt");
     MakeWebRootFiles(names);
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     const std::vector<std::wstring> listed = ListBoxItems(FileList(manager));
     ASSERT_EQ(listed.size(), 12u);
@@ -300,9 +305,8 @@ TEST_F(ToolWindowsUi, DeleteNamesTheFirstTenOfElevenAndDeletesExactlyThoseOnYes)
 
 TEST_F(ToolWindowsUi, DeleteRemovesTheNamedFilesEvenWhenTheListWasRefilledMeanwhile) {
     MakeWebRootFiles({L"alpha.txt", L"bravo.txt", L"charlie.txt", L"delta.txt"});
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     const std::vector<std::wstring> listed = ListBoxItems(FileList(manager));
     ASSERT_EQ(listed.size(), 4u);
@@ -327,9 +331,8 @@ TEST_F(ToolWindowsUi, TenSelectedAreAllNamedWithoutTheMoreLine) {
     std::vector<std::wstring> names;
     for (int i = 1; i <= 10; ++i) names.push_back(L"ten-" + std::to_wstring(i) + L".txt");
     MakeWebRootFiles(names);
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     const std::vector<std::wstring> listed = ListBoxItems(FileList(manager));
     ASSERT_EQ(listed.size(), 10u);
@@ -347,9 +350,8 @@ TEST_F(ToolWindowsUi, TenSelectedAreAllNamedWithoutTheMoreLine) {
 
 TEST_F(ToolWindowsUi, ANameWithTwoDotsRefusesTheWholeDeletion) {
     MakeWebRootFiles({L"keep.txt", L"draft..old.txt", L"also-kept.txt"});
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     SelectRange(manager, 0, 2);
 
@@ -365,9 +367,8 @@ TEST_F(ToolWindowsUi, ANameWithTwoDotsRefusesTheWholeDeletion) {
 
 TEST_F(ToolWindowsUi, DeleteAndNotepadWithNothingSelectedAskForASelection) {
     MakeWebRootFiles({L"one.txt"});
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     for (int button : {kFmDeleteId, kFmNotepadId}) {
         SCOPED_TRACE(button);
@@ -386,9 +387,8 @@ TEST_F(ToolWindowsUi, ImportCopiesTheChosenFileOverOneOfTheSameName) {
     TempFolder source;
     const fs::path chosen = source.path() / L"import me.txt";
     WriteFileBytes(chosen, "new content from the dialog\n");
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
 
     PostClick(manager, kFmImportId);
@@ -414,9 +414,8 @@ TEST_F(ToolWindowsUi, ImportCopiesEveryFileOfAMultipleChoice) {
     TempFolder source;
     const std::vector<std::wstring> names = {L"first.txt", L"second name.txt", L"third.html"};
     for (const std::wstring& name : names) WriteFileBytes(source.path() / name, "copied\n");
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
 
     PostClick(manager, kFmImportId);
@@ -477,9 +476,8 @@ std::vector<std::wstring> VisibleTitlesOf(const std::set<DWORD>& ids) {
 
 TEST_F(ToolWindowsUi, NotepadStartsOneProcessPerAcceptableSelectedFile) {
     MakeWebRootFiles({L"one.txt", L"two words.txt", L"draft..old.txt"});
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     const std::set<DWORD> before = ProcessesNamed(L"notepad.exe");
     SelectRange(manager, 0, 2);
@@ -509,9 +507,8 @@ TEST_F(ToolWindowsUi, NotepadStartsOneProcessPerAcceptableSelectedFile) {
 TEST_F(ToolWindowsUi, ExplorerOpensTheWebRoot) {
     MakeWebRootFiles({L"a.txt", L"b.txt", L"c.txt"});
     fs::create_directory(WebRootFolder() / L"folder");
-    HWND main = StartRunning();
-    ASSERT_NE(main, nullptr);
-    HWND manager = OpenToolWindow(main, kFileManagerId, kFileManagerClass, kFileManagerTitle);
+    HWND main = nullptr;
+    HWND manager = StartAndOpenFileManager(main);
     ASSERT_NE(manager, nullptr);
     const std::set<DWORD> before = ProcessesNamed(L"explorer.exe");
 
