@@ -5,6 +5,7 @@
 #include <windows.h>
 
 inline constexpr wchar_t kControlWindowClass[] = L"Tolvan_Server_OpenSSL_Wnd";
-inline constexpr wchar_t kControlWindowTitle[] = L"Pellwick v1.0";
+// The version is the project's (CMakeLists.txt), the same as in the version resource.
+inline constexpr wchar_t kControlWindowTitle[] = L"Pellwick v" PELLWICK_VERSION;
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

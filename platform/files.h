@@ -41,4 +41,13 @@ void CloseFile(FileHandle file);
 // open. False when it could not be opened or written.
 bool AppendToFile(const std::wstring& path, std::string_view bytes);
 
+// Creates the file with exactly these bytes, only when nothing exists at the path yet
+// (never replaces a file). POSIX makes it readable by its owner only (0600), because a
+// private key is written this way; Windows gives it the folder's inherited access. On a
+// failure `error` is the system's error code and no partial file is left behind.
+bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_t& error);
+
+// Deletes a file. False when it could not be deleted.
+bool DeleteFileAt(const std::wstring& path);
+
 }  // namespace platform

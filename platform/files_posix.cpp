@@ -79,4 +79,33 @@ bool AppendToFile(const std::wstring& path, std::string_view bytes) {
     return written;
 }
 
+bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_t& error) {
+    std::string narrow = WideToUtf8Text(path);
+    if (narrow.empty()) {
+        error = EINVAL;
+        return false;
+    }
+    int fd = open(narrow.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+        error = static_cast<std::uint32_t>(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) break;
+        done += static_cast<size_t>(put);
+    }
+    error = done == bytes.size() ? 0 : static_cast<std::uint32_t>(errno == 0 ? EIO : errno);
+    if (close(fd) != 0 && error == 0) error = static_cast<std::uint32_t>(errno);
+    if (error != 0) unlink(narrow.c_str());
+    return error == 0;
+}
+
+bool DeleteFileAt(const std::wstring& path) {
+    std::string narrow = WideToUtf8Text(path);
+    return !narrow.empty() && unlink(narrow.c_str()) == 0;
+}
+
 }  // namespace platform

@@ -89,4 +89,37 @@ bool AppendToFile(const std::wstring& path, std::string_view bytes) {
            written == bytes.size();
 }
 
+bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_t& error) {
+    if (bytes.size() > MAXDWORD) {
+        error = ERROR_FILE_TOO_LARGE;
+        return false;
+    }
+    // CREATE_NEW: a file that appeared meanwhile is never overwritten.
+    const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    bool written = false;
+    {
+        const UniqueHandle file(created);
+        DWORD put = 0;
+        written = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+                  put == bytes.size();
+        error = written ? 0 : GetLastError();
+        if (!written && error == 0) error = ERROR_WRITE_FAULT;  // a short write sets no error
+        if (written && !FlushFileBuffers(file.get())) {
+            written = false;
+            error = GetLastError();
+        }
+    }
+    if (!written) DeleteFileW(path.c_str());
+    return written;
+}
+
+bool DeleteFileAt(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != 0;
+}
+
 }  // namespace platform
