@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only those still missing; quiet when all are
-# there. Usage: install-packages.sh linux|windows...
+# there. Usage: install-packages.sh linux|windows|fuzz|bench|release...
 set -euo pipefail
 
 linux=(g++ cmake ninja-build make pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
@@ -9,6 +9,7 @@ windows=(g++-mingw-w64-x86-64-posix make wine wine64 fonts-wine xvfb xauth image
 
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hey curl procps util-linux)
+release=(nsis osslsigncode zip unzip imagemagick binutils-mingw-w64-x86-64)
 
 wanted=()
 for set in "$@"; do
@@ -17,6 +18,7 @@ for set in "$@"; do
     windows) wanted+=("${windows[@]}") ;;
     fuzz) wanted+=("${fuzz[@]}") ;;
     bench) wanted+=("${bench[@]}") ;;
+    release) wanted+=("${release[@]}") ;;
     *) echo "unknown package set: $set" >&2; exit 2 ;;
   esac
 done
