@@ -1,0 +1,251 @@
+#!/bin/bash
+# Tests what tools/release.sh ships, used as a Windows user would use it, under Wine:
+#
+#   tools/windows/test-release.sh
+#
+# Builds both artefacts with tools/release.sh (into dist/), then in a fresh Wine prefix:
+#   1. installs silently with /AUTOSTART=1 /RUN=1: the files, the Start-menu entry, the
+#      Uninstall and Run entries, the version resources; the started Pellwick.exe answers
+#      "/" to a TLS client that trusts only the made certificate, for localhost and for
+#      127.0.0.1;
+#   2. installs again over the running program with /RUN=1: the pair is unchanged, the old
+#      program was closed, the new one serves;
+#   3. uninstalls silently: program files, shortcut and registry entries are gone; the Web
+#      Root, its file and the log stay;
+#   4. installs, puts the user's own pair in place of the made one, uninstalls: the user's
+#      pair and its folder stay;
+#   5. unpacks the zip into a folder named with spaces and non-ASCII letters, runs
+#      MakeCertificate.exe there as a double-click does (through cmd), answers its box, and
+#      fetches "/" from the Pellwick.exe started there;
+# and last signs a build with a throwaway certificate made here and verifies it.
+#
+# The shipped build listens on 443, which Wine can bind as root. For a normal user, or when
+# 443 is taken, the steps run on a second build for port 18505 (release.sh --port 18505).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+test_port=18505
+
+fail() {
+    echo "test-release: FAIL: $*" >&2
+    exit 1
+}
+step() { printf -- '--- %s\n' "$*" >&2; }
+
+# True when something on this machine accepts connections on the port.
+port_answers() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+if [ "${1:-}" != --inside ]; then
+    "$top/tools/release.sh"
+    port=443
+    artefacts="$top/dist"
+    if [ "$(id -u)" -ne 0 ] || port_answers 443; then
+        port=$test_port
+        artefacts="$top/build/release-test-$port"
+        echo "test-release: 443 cannot be bound here; testing a build for port $port" >&2
+        "$top/tools/release.sh" --port "$port" --out "$artefacts"
+    fi
+    . "$top/build/windows-release-$port/release-variables.sh"
+    answer_box="$top/build/windows-release-$port/answer-box.exe"
+    x86_64-w64-mingw32-g++-posix -std=c++20 -municode -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion \
+        -O1 -static -o "$answer_box" "$here/release/answer_box.cpp" -luser32
+    "$here/with-wine" "$0" --inside "$artefacts/Pellwick-$version-setup.exe" "$artefacts/Pellwick-$version-win64.zip" \
+        "$port" "$answer_box" "$version"
+
+    step "signing with a throwaway certificate"
+    work=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-sign.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/signer.key" -out "$work/signer.crt" -days 2 \
+        -subj "/CN=Pellwick test signer" -addext "keyUsage=critical,digitalSignature" \
+        -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+    openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.crt" -out "$work/signer.pfx" \
+        -passout pass:throwaway
+    PELLWICK_SIGN_PFX="$work/signer.pfx" PELLWICK_SIGN_PASSWORD=throwaway PELLWICK_SIGN_CAFILE="$work/signer.crt" \
+        "$top/tools/release.sh" --port "$port" --out "$work/signed" 2>&1 | tee "$work/release.log" >&2
+    grep -q '^Signed: ' "$work/release.log" || fail "release.sh did not say it signed"
+    unzip -q "$work/signed/Pellwick-$version-win64.zip" -d "$work/signed"
+    for file in "$work/signed/Pellwick-$version-setup.exe" "$work/signed/Pellwick-$version-win64/Pellwick.exe" \
+        "$work/signed/Pellwick-$version-win64/MakeCertificate.exe"; do
+        osslsigncode verify -CAfile "$work/signer.crt" -in "$file" >"$work/verify.log" 2>&1 ||
+            { cat "$work/verify.log" >&2; fail "signature does not verify: $file"; }
+        grep -q "CN=Pellwick test signer" "$work/verify.log" || fail "not signed by the test signer: $file"
+    done
+    # The check tells signed from unsigned: the unsigned installer does not pass it.
+    if osslsigncode verify -CAfile "$work/signer.crt" -in "$artefacts/Pellwick-$version-setup.exe" >/dev/null 2>&1; then
+        fail "an unsigned installer passed the signature check"
+    fi
+    echo "test-release: all release checks passed" >&2
+    exit 0
+fi
+
+# --- Inside the Wine prefix that with-wine made ---------------------------------------
+setup=$2
+zip=$3
+port=$4
+answer_box=$5
+version=$6
+export LC_ALL=C.UTF-8  # Wine takes non-ASCII paths from the command line as UTF-8
+user=$(id -un)
+local_data="$WINEPREFIX/drive_c/users/$user/AppData/Local"
+install="$local_data/Programs/Pellwick"
+install_win="C:\\users\\$user\\AppData\\Local\\Programs\\Pellwick"
+shortcut="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pellwick.lnk"
+web_root="$local_data/Pellwick/Web"
+log="$local_data/Pellwick/Log/Pellwick.log"
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellwick'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+work=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-release-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The value of one registry entry, "" when it is missing.
+reg_value() {
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit }'
+}
+
+expect_equal() {  # what actual expected
+    [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"
+}
+
+# The files in a folder, one name a line, sorted.
+listing() {
+    (cd "$1" && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort | tr '\n' ' ')
+}
+
+# Polls until the command succeeds; the ceiling only ends a hang.
+wait_until() {  # description command...
+    local what=$1
+    shift
+    for _ in $(seq 600); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    fail "gave up waiting: $what"
+}
+
+starts_in_log() {
+    grep -c '\[INFO\] Server started' "$log" 2>/dev/null || true
+}
+
+# GET / over TLS with the certificate as the only trust anchor, checking the host name
+# "localhost" or the address 127.0.0.1 against it; the whole response must be the page.
+fetch_root() {  # certificate localhost|127.0.0.1
+    local check=(-verify_ip 127.0.0.1)
+    [ "$2" = localhost ] && check=(-servername localhost -verify_hostname localhost)
+    printf 'GET / HTTP/1.1\r\nHost: %s\r\n\r\n' "$2" |
+        timeout 60 openssl s_client -quiet -connect "127.0.0.1:$port" "${check[@]}" -CAfile "$1" \
+            -no-CApath -no-CAstore -verify_return_error >"$work/response" 2>"$work/s_client.err" ||
+        { cat "$work/s_client.err" >&2; fail "TLS fetch of / for $2 failed"; }
+    head -n 1 "$work/response" | grep -q '^HTTP/1.1 200 OK' || { cat "$work/response" >&2; fail "no 200 for $2"; }
+    [ "$(tail -n 1 "$work/response")" = "$page" ] || { cat "$work/response" >&2; fail "not the page for $2"; }
+}
+
+# The string values of an executable's version resource, as "Name=value" lines.
+version_strings() {
+    x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null |
+        sed -n 's/^ *VALUE "\([A-Za-z]*\)", "\(.*\)"$/\1=\2/p' | grep -v '^Translation'
+}
+
+check_version_resource() {  # file description
+    local strings
+    strings=$(version_strings "$1")
+    for expected in "ProductName=Pellwick" "ProductVersion=$version" "FileVersion=$version" \
+        "CompanyName=$publisher" "LegalCopyright=Copyright (C) 2026 $publisher"; do
+        grep -qxF "$expected" <<<"$strings" || fail "$(basename "$1"): no $expected in its version resource: $strings"
+    done
+    grep -q "^FileDescription=$2" <<<"$strings" || fail "$(basename "$1"): description is not '$2'"
+    x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | grep -q 'RT_GROUP_ICON' ||
+        fail "$(basename "$1") has no icon"
+}
+
+publisher=Vosmar  # the developer the status panel names
+page="Pellwick release test $RANDOM$RANDOM"
+mkdir -p "$web_root"
+printf '%s\n' "$page" >"$web_root/index.html"
+
+step "1. silent installation with /AUTOSTART=1 /RUN=1"
+timeout 300 wine "$setup" /S /AUTOSTART=1 /RUN=1
+expect_equal "installed files" "$(listing "$install")" \
+    "MakeCertificate.exe Pellwick.exe README.txt Uninstall.exe server.crt server.key "
+unzip -q "$zip" -d "$work/zip"
+shipped="$work/zip/Pellwick-$version-win64"
+for file in Pellwick.exe MakeCertificate.exe README.txt; do
+    cmp -s "$install/$file" "$shipped/$file" || fail "installed $file differs from the zip's"
+done
+[ -f "$shortcut" ] || fail "no Start-menu entry at $shortcut"
+grep -qa 'P.e.l.l.w.i.c.k...e.x.e' "$shortcut" || fail "the Start-menu entry does not name Pellwick.exe"
+expect_equal DisplayName "$(reg_value "$uninstall_key" DisplayName)" "Pellwick"
+expect_equal DisplayVersion "$(reg_value "$uninstall_key" DisplayVersion)" "$version"
+expect_equal Publisher "$(reg_value "$uninstall_key" Publisher)" "$publisher"
+expect_equal InstallLocation "$(reg_value "$uninstall_key" InstallLocation)" "$install_win"
+expect_equal DisplayIcon "$(reg_value "$uninstall_key" DisplayIcon)" "\"$install_win\\Pellwick.exe\",0"
+expect_equal UninstallString "$(reg_value "$uninstall_key" UninstallString)" "\"$install_win\\Uninstall.exe\""
+size_kib=$(( $(reg_value "$uninstall_key" EstimatedSize) ))
+installed_kib=$(( $(du -sk --apparent-size "$install" | cut -f1) ))
+[ "$size_kib" -gt $((installed_kib / 2)) ] && [ "$size_kib" -le $((installed_kib + 64)) ] ||
+    fail "EstimatedSize $size_kib KiB for $installed_kib KiB installed"
+expect_equal "Run entry" "$(reg_value "$run_key" Pellwick)" "\"$install_win\\Pellwick.exe\""
+check_version_resource "$install/Pellwick.exe" "Pellwick: one folder"
+check_version_resource "$install/MakeCertificate.exe" "Pellwick: makes server.crt"
+check_version_resource "$setup" "Pellwick $version Setup"
+cp "$install/server.crt" "$install/server.key" "$work/"
+wait_until "Pellwick.exe started by the installer serves" port_answers "$port"
+fetch_root "$install/server.crt" localhost
+fetch_root "$install/server.crt" 127.0.0.1
+
+step "2. silent installation over the running program with /RUN=1"
+timeout 300 wine "$setup" /S /RUN=1
+cmp -s "$install/server.crt" "$work/server.crt" || fail "the certificate changed"
+cmp -s "$install/server.key" "$work/server.key" || fail "the key changed"
+expect_equal "Run entry after an installation without /AUTOSTART" "$(reg_value "$run_key" Pellwick)" \
+    "\"$install_win\\Pellwick.exe\""
+grep -q '\[INFO\] Server stopped' "$log" || fail "the running Pellwick was not closed: $(cat "$log")"
+wait_until "the new Pellwick.exe starts its server" test "$(starts_in_log)" -eq 2
+wait_until "the new Pellwick.exe serves" port_answers "$port"
+fetch_root "$install/server.crt" localhost
+
+step "3. silent uninstallation"
+timeout 300 wine "$install/Uninstall.exe" /S "_?=$install_win"
+# Run in place (_?=) the uninstaller cannot remove itself; started normally it copies
+# itself away first and removes this one too.
+expect_equal "left in the installation folder" "$(listing "$install")" "Uninstall.exe "
+rm "$install/Uninstall.exe"
+[ ! -e "$shortcut" ] || fail "the Start-menu entry is still there"
+wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Uninstall key is still there"
+expect_equal "Run entry after uninstalling" "$(reg_value "$run_key" Pellwick)" ""
+expect_equal "the Web Root's page" "$(cat "$web_root/index.html")" "$page"
+[ -s "$log" ] || fail "the log is gone"
+port_answers "$port" && fail "Pellwick still serves after the uninstallation"
+
+step "4. the user's own certificate pair survives the uninstallation"
+timeout 300 wine "$setup" /S
+[ -f "$install/server.crt" ] || fail "no pair made on a fresh installation"
+rm "$install/server.crt" "$install/server.key"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$install/server.key" -out "$install/server.crt" -days 2 \
+    -subj "/CN=localhost" 2>/dev/null
+cp "$install/server.crt" "$install/server.key" "$work/"
+timeout 300 wine "$install/Uninstall.exe" /S "_?=$install_win"
+expect_equal "left in the installation folder" "$(listing "$install")" "Uninstall.exe server.crt server.key "
+cmp -s "$install/server.crt" "$work/server.crt" && cmp -s "$install/server.key" "$work/server.key" ||
+    fail "the user's pair was changed"
+
+step "5. the portable zip in a folder named with spaces and non-ASCII letters"
+folder="$WINEPREFIX/drive_c/users/$user/Desktop/Pellwick tragbar – Grüße aus Åre"
+mkdir -p "$folder"
+unzip -q "$zip" -d "$folder"
+portable="$folder/Pellwick-$version-win64"
+portable_win=$(wine winepath -w "$portable" 2>/dev/null | tr -d '\r')
+(cd "$portable" && timeout 120 wine cmd /c MakeCertificate.exe) &
+helper=$!
+box_text=$(timeout 120 wine "$answer_box" "Pellwick certificate") || fail "MakeCertificate.exe showed no box"
+wait "$helper" || fail "cmd /c MakeCertificate.exe failed"
+expected_start="Made a certificate and its key for this computer:"$'\n\n'"$portable_win\\server.crt"$'\n'"$portable_win\\server.key"
+[ "${box_text#"$expected_start"}" != "$box_text" ] || fail "the box said: $box_text"
+(cd "$portable" && exec timeout 300 wine Pellwick.exe) &
+wait_until "the portable Pellwick.exe starts its server" test "$(starts_in_log)" -eq 3
+wait_until "the portable Pellwick.exe serves" port_answers "$port"
+fetch_root "$portable/server.crt" localhost
+fetch_root "$portable/server.crt" 127.0.0.1
+echo "test-release: installer and portable zip passed under Wine" >&2
