@@ -81,6 +81,15 @@ if [ "${1:-}" != --inside ]; then
 fi
 
 # --- Inside the Wine prefix that with-wine made ---------------------------------------
+# A failure shows the log and leaves a screenshot of the screen (a box may say more).
+fail() {
+    echo "test-release: FAIL: $*" >&2
+    if [ -f "${log:-}" ]; then sed 's/^/  log: /' "$log" >&2; fi
+    mkdir -p "$top/build/release-test-screenshots"
+    import -window root "$top/build/release-test-screenshots/failure.png" 2>/dev/null &&
+        echo "test-release: screenshot in build/release-test-screenshots/failure.png" >&2
+    exit 1
+}
 setup=$2
 zip=$3
 port=$4
@@ -125,8 +134,8 @@ wait_until() {  # description command...
     fail "gave up waiting: $what"
 }
 
-starts_in_log() {
-    grep -c '\[INFO\] Server started' "$log" 2>/dev/null || true
+log_has_starts() {  # count: the log holds exactly this many server starts
+    [ "$(grep -c '\[INFO\] Server started' "$log" 2>/dev/null)" = "$1" ]
 }
 
 # GET / over TLS with the certificate as the only trust anchor, checking the host name
@@ -138,26 +147,21 @@ fetch_root() {  # certificate localhost|127.0.0.1
         timeout 60 openssl s_client -quiet -connect "127.0.0.1:$port" "${check[@]}" -CAfile "$1" \
             -no-CApath -no-CAstore -verify_return_error >"$work/response" 2>"$work/s_client.err" ||
         { cat "$work/s_client.err" >&2; fail "TLS fetch of / for $2 failed"; }
-    head -n 1 "$work/response" | grep -q '^HTTP/1.1 200 OK' || { cat "$work/response" >&2; fail "no 200 for $2"; }
+    [[ "$(head -n 1 "$work/response")" == "HTTP/1.1 200 OK"* ]] || { cat "$work/response" >&2; fail "no 200 for $2"; }
     [ "$(tail -n 1 "$work/response")" = "$page" ] || { cat "$work/response" >&2; fail "not the page for $2"; }
 }
 
-# The string values of an executable's version resource, as "Name=value" lines.
-version_strings() {
-    x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null |
-        sed -n 's/^ *VALUE "\([A-Za-z]*\)", "\(.*\)"$/\1=\2/p' | grep -v '^Translation'
-}
-
 check_version_resource() {  # file description
-    local strings
-    strings=$(version_strings "$1")
+    local resources strings
+    resources=$(x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null)
+    # The string values of the version resource, as "Name=value" lines.
+    strings=$(sed -n 's/^ *VALUE "\([A-Za-z]*\)", "\(.*\)"$/\1=\2/p' <<<"$resources")
     for expected in "ProductName=Pellwick" "ProductVersion=$version" "FileVersion=$version" \
         "CompanyName=$publisher" "LegalCopyright=Copyright (C) 2026 $publisher"; do
         grep -qxF "$expected" <<<"$strings" || fail "$(basename "$1"): no $expected in its version resource: $strings"
     done
     grep -q "^FileDescription=$2" <<<"$strings" || fail "$(basename "$1"): description is not '$2'"
-    x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | grep -q 'RT_GROUP_ICON' ||
-        fail "$(basename "$1") has no icon"
+    grep -q 'RT_GROUP_ICON' <<<"$resources" || fail "$(basename "$1") has no icon"
 }
 
 publisher=Vosmar  # the developer the status panel names
@@ -202,7 +206,7 @@ cmp -s "$install/server.key" "$work/server.key" || fail "the key changed"
 expect_equal "Run entry after an installation without /AUTOSTART" "$(reg_value "$run_key" Pellwick)" \
     "\"$install_win\\Pellwick.exe\""
 grep -q '\[INFO\] Server stopped' "$log" || fail "the running Pellwick was not closed: $(cat "$log")"
-wait_until "the new Pellwick.exe starts its server" test "$(starts_in_log)" -eq 2
+wait_until "the new Pellwick.exe starts its server" log_has_starts 2
 wait_until "the new Pellwick.exe serves" port_answers "$port"
 fetch_root "$install/server.crt" localhost
 
@@ -232,19 +236,22 @@ cmp -s "$install/server.crt" "$work/server.crt" && cmp -s "$install/server.key" 
     fail "the user's pair was changed"
 
 step "5. the portable zip in a folder named with spaces and non-ASCII letters"
-folder="$WINEPREFIX/drive_c/users/$user/Desktop/Pellwick tragbar – Grüße aus Åre"
-mkdir -p "$folder"
-unzip -q "$zip" -d "$folder"
-portable="$folder/Pellwick-$version-win64"
-portable_win=$(wine winepath -w "$portable" 2>/dev/null | tr -d '\r')
+# On C: itself: Wine links the prefix's Desktop and Documents to the Linux home folder.
+folder_name="Pellwick tragbar – Grüße aus Åre"
+mkdir "$WINEPREFIX/drive_c/$folder_name"
+unzip -q "$zip" -d "$WINEPREFIX/drive_c/$folder_name"
+portable="$WINEPREFIX/drive_c/$folder_name/Pellwick-$version-win64"
+portable_win="C:\\$folder_name\\Pellwick-$version-win64"
 (cd "$portable" && timeout 120 wine cmd /c MakeCertificate.exe) &
 helper=$!
-box_text=$(timeout 120 wine "$answer_box" "Pellwick certificate") || fail "MakeCertificate.exe showed no box"
+timeout 120 wine "$answer_box" "Pellwick certificate" >"$work/box" || fail "MakeCertificate.exe showed no box"
+box_text=$(tr -d '\r' <"$work/box")  # the box shows each line feed as CR LF
 wait "$helper" || fail "cmd /c MakeCertificate.exe failed"
 expected_start="Made a certificate and its key for this computer:"$'\n\n'"$portable_win\\server.crt"$'\n'"$portable_win\\server.key"
-[ "${box_text#"$expected_start"}" != "$box_text" ] || fail "the box said: $box_text"
+[ "${box_text#"$expected_start"}" != "$box_text" ] ||
+    { od -c "$work/box" | head -n 20 >&2; fail "the box said: $box_text, expected it to begin: $expected_start"; }
 (cd "$portable" && exec timeout 300 wine Pellwick.exe) &
-wait_until "the portable Pellwick.exe starts its server" test "$(starts_in_log)" -eq 3
+wait_until "the portable Pellwick.exe starts its server" log_has_starts 3
 wait_until "the portable Pellwick.exe serves" port_answers "$port"
 fetch_root "$portable/server.crt" localhost
 fetch_root "$portable/server.crt" 127.0.0.1
