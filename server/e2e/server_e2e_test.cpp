@@ -170,6 +170,20 @@ TEST_F(RunningHost, LargestFileIsSentWhole) {
     EXPECT_EQ(reply.find_first_not_of('\0', head.size()), std::string::npos);
 }
 
+TEST_F(RunningHost, BytesTheServerDoesNotReadDoNotCutItsAnswerShort) {
+    // Closing a socket with unread bytes resets the connection and drops what is still
+    // on its way to the client.
+    size_t before = host_->LogTexts().size();
+    std::string reply = TlsExchange(port_, "GET /limit.bin HTTP/1.1\r\n\r\n" + std::string(65536, 'x'));
+    std::string head = kOkHead + "application/octet-stream\r\nContent-Length: 52428800\r\n\r\n";
+    EXPECT_EQ(reply.size(), head.size() + 52428800);
+    EXPECT_EQ(reply.substr(0, head.size()), head);
+    EXPECT_EQ(TlsExchangeWholeRequest(port_, "POST /x HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(1000000, 'b')),
+              k405);
+    EXPECT_EQ(LinesAfter(before), (std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /limit.bin\" 200",
+                                                            " [ACCESS] 127.0.0.1 \"POST /x\" 405"}));
+}
+
 TEST_F(RunningHost, ConnectionsWithoutARequestLeaveNoAccessLine) {
     size_t before = host_->LogTexts().size();
     EXPECT_TRUE(TlsHandshakeThenClose(port_));
