@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -246,6 +247,22 @@ TEST(HostLifecycle, RunningOutOfDescriptorsDoesNotStopTheServer) {
         if (fd >= 0) close(fd);
     }
     EXPECT_EQ(TlsExchange(port, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "A"));
+    EXPECT_EQ(host.Stop(), 0);
+}
+
+TEST(HostLifecycle, HostRaisesItsDescriptorLimitToTheHardLimitSilently) {
+    HostProcess host;
+    if (host.UnderWine()) GTEST_SKIP() << "a Windows process has no descriptor limit to raise";
+    rlimit mine{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &mine), 0);
+    // The host inherits the lowered soft limit.
+    rlimit lowered{256, mine.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    bool started = host.Start(FreePort());
+    setrlimit(RLIMIT_NOFILE, &mine);
+    ASSERT_TRUE(started) << host.Stderr();
+    EXPECT_EQ(host.DescriptorLimit(), mine.rlim_max);
+    EXPECT_EQ(host.Stderr(), "");
     EXPECT_EQ(host.Stop(), 0);
 }
 
