@@ -138,31 +138,31 @@ std::string TlsSendThenEnd(int port, const std::string& bytes) {
     return reply;
 }
 
-std::string TlsTrickle(int port, const std::string& start, char trickle, int everyMs) {
+bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, std::string& reply) {
+    reply.clear();
     Session session;
-    if (!OpenSession(session, port)) return "";
+    if (!OpenSession(session, port)) return false;
     SSL_write(session.ssl, start.data(), static_cast<int>(start.size()));
     // Without blocking while trickling: the server's session tickets make the socket
     // readable without any reply behind them.
     int flags = fcntl(session.fd, F_GETFL);
     fcntl(session.fd, F_SETFL, flags | O_NONBLOCK);
     auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(kReplyWaitSeconds);
-    std::string reply;
     char buffer[4096];
     pollfd waiting{session.fd, POLLIN, 0};
     while (reply.empty()) {
-        if (std::chrono::steady_clock::now() > giveUp) return "";
+        if (std::chrono::steady_clock::now() > giveUp) return false;
         if (poll(&waiting, 1, everyMs) > 0) {
             int got = SSL_read(session.ssl, buffer, sizeof buffer);
             if (got > 0) reply.append(buffer, static_cast<size_t>(got));
-            else if (SSL_get_error(session.ssl, got) != SSL_ERROR_WANT_READ) return "";
+            else if (SSL_get_error(session.ssl, got) != SSL_ERROR_WANT_READ) return true;
             continue;
         }
         SSL_write(session.ssl, &trickle, 1);
     }
     fcntl(session.fd, F_SETFL, flags);
     for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
-    return reply;
+    return true;
 }
 
 void PlainSendThenReset(int port, const std::string& bytes) {

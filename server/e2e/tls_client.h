@@ -29,9 +29,10 @@ bool TlsSendThenReset(int port, const std::string& bytes);
 std::string TlsSendThenEnd(int port, const std::string& bytes);
 
 // Completes the handshake, sends `start`, then one `trickle` byte every `everyMs`
-// milliseconds, never ending the head, until the server replies or closes. Returns
-// everything received ("" when the server closed without a reply).
-std::string TlsTrickle(int port, const std::string& start, char trickle, int everyMs);
+// milliseconds, never ending the head, until the server replies or closes. True when it
+// did, with everything received in `reply` ("" when the server closed without a reply);
+// false when the client gave up waiting.
+bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, std::string& reply);
 
 // Plain TCP: sends the bytes and resets the connection.
 void PlainSendThenReset(int port, const std::string& bytes);
