@@ -179,8 +179,8 @@ TEST_F(RunningHost, BytesTheServerDoesNotReadDoNotCutItsAnswerShort) {
     std::string head = kOkHead + "application/octet-stream\r\nContent-Length: 52428800\r\n\r\n";
     EXPECT_EQ(reply.size(), head.size() + 52428800);
     EXPECT_EQ(reply.substr(0, head.size()), head);
-    EXPECT_EQ(TlsExchangeWholeRequest(port_, "POST /x HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(1000000, 'b')),
-              k405);
+    const std::string post = "POST /x HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(1000000, 'b');
+    EXPECT_EQ(TlsExchangeWholeRequest(port_, post), k405);
     EXPECT_EQ(LinesAfter(before), (std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /limit.bin\" 200",
                                                             " [ACCESS] 127.0.0.1 \"POST /x\" 405"}));
 }

@@ -161,7 +161,9 @@ bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, s
         SSL_write(session.ssl, &trickle, 1);
     }
     fcntl(session.fd, F_SETFL, flags);
-    for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
+    for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) {
+        reply.append(buffer, static_cast<size_t>(got));
+    }
     return true;
 }
 
