@@ -7,16 +7,20 @@
 #   tools/run.sh --windows  the Windows program, Pellwick.exe, under Wine on this desktop
 #                           (DISPLAY must name an X display; port 443 as root, else 8443)
 #
-# Makes a self-signed certificate for localhost next to the executable when there is none.
+# Makes a self-signed certificate next to the executable when there is none, for the same
+# names as the one the Windows installer makes: localhost, 127.0.0.1 and ::1.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 make_certificate() {  # folder
   [ -f "$1/server.crt" ] && [ -f "$1/server.key" ] && return 0
-  echo "Making a self-signed certificate for localhost in $1" >&2
+  echo "Making a self-signed certificate for localhost, 127.0.0.1 and ::1 in $1" >&2
+  # Browsers look only at the subjectAltName entries, never at the common name.
   (cd "$1" &&
    openssl genrsa -out server.key 2048 2>/dev/null &&
-   openssl req -new -x509 -key server.key -out server.crt -days 3650 -subj "/CN=localhost" 2>/dev/null)
+   openssl req -new -x509 -key server.key -out server.crt -days 825 -subj "/CN=localhost" \
+     -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" -addext "basicConstraints=critical,CA:FALSE" \
+     -addext "extendedKeyUsage=serverAuth" 2>/dev/null)
 }
 
 if [ "${1:-}" = --windows ]; then

@@ -51,4 +51,7 @@ stage "Windows tests under Wine"
   ctest --test-dir '$top/build/windows' --output-on-failure &&
   ctest --test-dir '$top/build/linux' --output-on-failure -R '^wine\.'"
 
+stage "Release: the installer and the portable zip under Wine, and signing"
+"$top/tools/windows/test-release.sh"
+
 stage "All tests passed"
