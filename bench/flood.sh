@@ -16,7 +16,13 @@ counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(3000 10000)
 
 build="$top/build/bench"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The same OpenSSL as the other builds: the static one that tools/build-openssl.sh makes,
+# where the tree has that script.
+openssl_options=()
+if [ -x "$top/tools/build-openssl.sh" ]; then
+  openssl_options=(-DOPENSSL_ROOT_DIR="$("$top/tools/build-openssl.sh" linux | tail -n 1)")
+fi
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${openssl_options[@]}" >/dev/null
 cmake --build "$build" --target flood_bench pellwick >/dev/null
 [ -n "$host" ] || host="$build/app/pellwick"
 
