@@ -18,7 +18,8 @@ constexpr auto kResourcePause = std::chrono::milliseconds(50);
 
 // The stack of a connection thread, set by the build: the deepest path (a handshake with an
 // RSA-2048 signature and a post-quantum key share, a file response, a log line) needs a
-// fraction of it, and the sanitizer builds, whose frames are several times larger, get more.
+// tenth of it. The sanitizer builds put more on each thread's stack (ThreadSanitizer its
+// per-thread state) and get more.
 constexpr std::size_t kConnectionStackBytes = std::size_t{PELLWICK_CONNECTION_STACK_KIB} * 1024;
 
 // A burst of at least this many connections at once leaves enough free memory in the
