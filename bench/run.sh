@@ -3,7 +3,12 @@
 # from nginx (keep-alive off, TLS 1.2 and 1.3, 2 workers) on this machine, and prints both
 # side by side with their ratio. Every figure is the median of alternating rounds.
 #
-#   bench/run.sh [rounds, default 3]
+#   bench/run.sh [rounds, default 3] [earlier host: a commit or a console host binary]
+#
+# With an earlier host, that host runs in every round too and the table shows it beside
+# this tree's: before and after a change, from one run. A commit is built from its own
+# sources (git archive) in build/bench-<commit>, Release, linked with the same OpenSSL
+# library as this tree's build, so that only Pellwick's own code differs.
 #
 # The servers run on CPU 0 and the load tools on CPU 1. hey opens a new connection for
 # every request, so each request costs one full TLS handshake. It prints figures; it never
@@ -16,6 +21,34 @@ rounds=${1:-3}
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF >/dev/null
 cmake --build "$build" --target pellwick >/dev/null
+
+# The OpenSSL library that this tree's build found, as options for another build.
+openssl_options() {
+  local name value
+  for name in OPENSSL_INCLUDE_DIR OPENSSL_SSL_LIBRARY OPENSSL_CRYPTO_LIBRARY; do
+    value=$(sed -n "s/^$name:[A-Z]*=//p" "$build/CMakeCache.txt")
+    echo "-D$name=$value"
+  done
+  case "$value" in *.a) echo "-DOPENSSL_USE_STATIC_LIBS=TRUE" ;; esac
+}
+
+earlier=${2:-}
+earlier_host=""
+if [ -n "$earlier" ] && [ -x "$earlier" ] && [ -f "$earlier" ]; then
+  earlier_host=$(cd "$(dirname "$earlier")" && pwd)/$(basename "$earlier")
+elif [ -n "$earlier" ]; then
+  commit=$(git -C "$top" rev-parse --short "$earlier^{commit}")
+  earlier_src="$top/build/bench-$commit/src"
+  if [ ! -f "$earlier_src/CMakeLists.txt" ]; then
+    mkdir -p "$earlier_src"
+    git -C "$top" archive "$commit" | tar -x -C "$earlier_src"
+  fi
+  mapfile -t options < <(openssl_options)
+  cmake -S "$earlier_src" -B "$top/build/bench-$commit/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DPELLWICK_TESTS=OFF "${options[@]}" >/dev/null
+  cmake --build "$top/build/bench-$commit/build" --target pellwick >/dev/null
+  earlier_host="$top/build/bench-$commit/build/app/pellwick"
+fi
 
 work=$(mktemp -d)
 server_pid=""
@@ -35,6 +68,11 @@ head -c 52428800 /dev/urandom >"$root/large.bin"
 cp "$build/app/pellwick" "$work/exe/"
 openssl genrsa -out "$work/exe/server.key" 2048 2>/dev/null
 openssl req -new -x509 -key "$work/exe/server.key" -out "$work/exe/server.crt" -days 30 -subj /CN=localhost 2>/dev/null
+if [ -n "$earlier_host" ]; then
+  mkdir -p "$work/earlier"
+  cp "$earlier_host" "$work/earlier/pellwick"
+  cp "$work/exe/server.key" "$work/exe/server.crt" "$work/earlier/"
+fi
 
 port=18443
 nginx_port=18444
@@ -79,9 +117,11 @@ check_answers() {  # server
   done
 }
 
-start_server() {  # pellwick|nginx; sets server_pid and url
-  if [ "$1" = pellwick ]; then
-    XDG_DATA_HOME="$work/data" PELLWICK_PORT=$port taskset -c 0 "$work/exe/pellwick" >/dev/null 2>&1 &
+start_server() {  # pellwick|earlier|nginx; sets server_pid and url
+  if [ "$1" = pellwick ] || [ "$1" = earlier ]; then
+    local folder=exe
+    [ "$1" = earlier ] && folder=earlier
+    XDG_DATA_HOME="$work/data" PELLWICK_PORT=$port taskset -c 0 "$work/$folder/pellwick" >/dev/null 2>&1 &
     server_pid=$!
     url="https://127.0.0.1:$port"
   else
@@ -173,8 +213,10 @@ memory_growth() {  # server
   record "$1" "rss10k_mib" "$(awk -v k="$(rss_kib)" 'BEGIN {print k / 1024}')"
 }
 
+servers=(pellwick nginx)
+[ -n "$earlier_host" ] && servers=(earlier pellwick nginx)
 for round in $(seq "$rounds"); do
-  for server in pellwick nginx; do
+  for server in "${servers[@]}"; do
     echo "round $round: $server" >&2
     start_server "$server"
     check_answers "$server"
@@ -194,9 +236,17 @@ median() {  # server metric
 }
 
 row() {  # label metric format
-  local p n
+  local p n e
   p=$(median pellwick "$2")
   n=$(median nginx "$2")
+  if [ -n "$earlier_host" ]; then
+    e=$(median earlier "$2")
+    awk -v l="$1" -v e="$e" -v p="$p" -v n="$n" -v f="$3" 'BEGIN {
+      re = (n + 0 != 0) ? sprintf("%.2f", e / n) : "n/a"
+      rp = (n + 0 != 0) ? sprintf("%.2f", p / n) : "n/a"
+      printf "| %s | " f " | " f " | " f " | %s | %s |\n", l, e, p, n, re, rp }'
+    return
+  fi
   awk -v l="$1" -v p="$p" -v n="$n" -v f="$3" 'BEGIN {
     r = (n + 0 != 0) ? sprintf("%.2f", p / n) : "n/a"
     printf "| %s | " f " | " f " | %s |\n", l, p, n, r }'
@@ -205,14 +255,23 @@ row() {  # label metric format
 echo
 echo "Rounds: $rounds; $(nproc) CPUs; $(openssl version); $(nginx -v 2>&1)"
 echo
-echo "| Measure (median) | Pellwick | nginx | Pellwick / nginx |"
-echo "|---|---|---|---|"
+if [ -n "$earlier_host" ]; then
+  echo "Before: $earlier. After: this tree ($(git -C "$top" rev-parse --short HEAD))."
+  echo
+  echo "| Measure (median) | Pellwick before | Pellwick after | nginx | before / nginx | after / nginx |"
+  echo "|---|---|---|---|---|---|"
+else
+  echo "| Measure (median) | Pellwick | nginx | Pellwick / nginx |"
+  echo "|---|---|---|---|"
+fi
 row "Full handshakes/s, 1 client" rps_c1 "%.0f"
 row "Full handshakes/s, 8 clients" rps_c8 "%.0f"
 row "Full handshakes/s, 64 clients" rps_c64 "%.0f"
 row "Latency p50 ms, 1 client" p50_c1 "%.2f"
 row "Latency p99 ms, 1 client" p99_c1 "%.2f"
+row "Latency p50 ms, 64 clients" p50_c64 "%.2f"
 row "Latency p99 ms, 64 clients" p99_c64 "%.2f"
+row "Server CPU us/request, 1 client" cpu_c1 "%.0f"
 row "Server CPU us/request, 8 clients" cpu_c8 "%.0f"
 row "Server CPU us/request, 64 clients" cpu_c64 "%.0f"
 row "50 MiB download MB/s, 1 client" mb_s_1 "%.0f"

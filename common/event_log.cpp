@@ -25,8 +25,13 @@ void AppendLogLine(const std::string& line) {
     std::string bytes;
     bytes.reserve(line.size() + 2);
     bytes.append(line).append("\r\n");
-    std::lock_guard<std::mutex> hold(logMutex);
+    // The path and the folder are made before the lock too: the lock covers only what the
+    // log viewer must not see half done, the file's open, write and close. With dozens of
+    // connection threads on one CPU, a writer that loses the CPU while it holds the lock
+    // makes every other writer wait for it.
     std::wstring folder = GetLogFolder();
     EnsureFolder(folder);
-    platform::AppendToFile(folder + kLogFileName, bytes);
+    std::wstring path = folder + kLogFileName;
+    std::lock_guard<std::mutex> hold(logMutex);
+    platform::AppendToFile(path, bytes);
 }

@@ -1,10 +1,12 @@
 #include "server/accept_loop.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <openssl/crypto.h>
-#include <system_error>
 #include <thread>
 
+#include "platform/threads.h"
 #include "server/connection.h"
 #include "server/server.h"
 
@@ -14,6 +16,39 @@ namespace {
 // again, instead of spinning while connections give resources back.
 constexpr auto kResourcePause = std::chrono::milliseconds(50);
 
+// The stack of a connection thread, set by the build: the deepest path (a handshake with an
+// RSA-2048 signature and a post-quantum key share, a file response, a log line) needs a
+// tenth of it. The sanitizer builds put more on each thread's stack (ThreadSanitizer its
+// per-thread state) and get more.
+constexpr std::size_t kConnectionStackBytes = std::size_t{PELLWICK_CONNECTION_STACK_KIB} * 1024;
+
+// A burst of at least this many connections at once leaves enough free memory in the
+// allocator to be worth giving back when its last connection ends. Below it the memory is
+// kept for the next connections, which a trim would only make fault in again.
+constexpr unsigned kBurstWorthATrim = 64;
+
+// Connections whose thread runs, and the most there were since the last time none ran.
+std::atomic<unsigned> liveConnections{0};
+std::atomic<unsigned> burstPeak{0};
+
+void CountConnectionStart() {
+    unsigned live = ++liveConnections;
+    unsigned peak = burstPeak.load();
+    while (live > peak && !burstPeak.compare_exchange_weak(peak, live)) {
+    }
+}
+
+// Called when a connection has released all it holds. The last connection of a big burst
+// gives the burst's memory back.
+void CountConnectionEnd() {
+    if (--liveConnections != 0) return;
+    if (burstPeak.exchange(0) >= kBurstWorthATrim) platform::ReleaseFreeMemory();
+}
+
+void RunConnectionThread(void* job) {
+    ConnectionThread(static_cast<ConnectionJob*>(job));
+}
+
 // Starts a detached thread for the connection. When no thread can be had, the connection
 // is closed and the loop goes on accepting.
 void HandOff(ServerState& server, platform::Socket client, const platform::PeerAddress& peer) {
@@ -21,17 +56,19 @@ void HandOff(ServerState& server, platform::Socket client, const platform::PeerA
     auto job = std::unique_ptr<ConnectionJob>(new ConnectionJob{
         server, client, peer, std::unique_ptr<SSL_CTX, SslContextRelease>(server.sslContext), server.webRoot,
         server.limits});
-    try {
-        std::thread(ConnectionThread, job.get()).detach();
+    CountConnectionStart();
+    if (platform::StartDetachedThread(RunConnectionThread, job.get(), kConnectionStackBytes)) {
         job.release();
-    } catch (const std::system_error&) {
-        platform::CloseSocket(client);
+        return;
     }
+    CountConnectionEnd();
+    platform::CloseSocket(client);
 }
 
 }  // namespace
 
 int AcceptLoop(ServerState& server) {
+    platform::PrepareAllocatorForThreads();
     while (!server.stopRequested) {
         platform::PeerAddress peer;
         platform::AcceptFailure failure = platform::AcceptFailure::Transient;
@@ -54,5 +91,6 @@ int ConnectionThread(ConnectionJob* job) {
     // A statically linked OpenSSL on Windows learns of no thread's end: free this
     // thread's error queue and other state now.
     OPENSSL_thread_stop();
+    CountConnectionEnd();
     return 0;
 }

@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How far a receive may wait past the head's deadline before its limit is lowered.
+constexpr unsigned kDeadlineSlackMs = 250;
+
 // What the reads of the handshake and the head may still spend.
 struct HeadBudget {
     platform::Socket socket;
@@ -29,7 +32,9 @@ struct HeadBudget {
 // each receive it shrinks the receive limit to what is left of the deadline, so that a
 // client that trickles bytes cannot stretch the head past it; once the deadline has
 // passed, the receive fails the way a timed-out one does. One clock reading per receive
-// from the socket (not per byte of the head), and a setsockopt only when the limit shrinks.
+// from the socket (not per byte of the head). The limit is lowered only once it would
+// overrun the deadline by more than kDeadlineSlackMs, so that a head read in a few
+// milliseconds costs no setsockopt at all.
 long LimitEachReceive(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
     if (operation != BIO_CB_READ) return result;
     auto* budget = static_cast<HeadBudget*>(static_cast<void*>(BIO_get_callback_arg(bio)));
@@ -39,7 +44,7 @@ long LimitEachReceive(BIO* bio, int operation, const char*, size_t, int, long, i
         return -1;
     }
     unsigned limit = static_cast<unsigned>(std::min<long long>(left, budget->idleLimitMs));
-    if (limit != budget->receiveLimitMs) {
+    if (limit + kDeadlineSlackMs < budget->receiveLimitMs) {
         platform::SetReceiveLimit(budget->socket, limit);
         budget->receiveLimitMs = limit;
     }

@@ -1,0 +1,27 @@
+// Threads: the connection threads' start with a stack of a chosen size, and giving the
+// memory that many ended threads leave behind back to the system.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+using ThreadBody = void (*)(void* argument);
+
+// Starts a detached thread that runs body(argument) and then ends; nobody waits for it.
+// Its stack holds stackBytes (raised to the system's minimum); on Windows that much
+// address space is reserved and pages are committed only as the stack grows. False when
+// no thread could be started: body never runs and the caller still owns argument.
+bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes);
+
+// Sets the allocator up for many short-lived threads, so that what they free can go back
+// to the system. Called before the first connection thread starts; calling it again does
+// no harm.
+void PrepareAllocatorForThreads();
+
+// Hands the allocator's free pages back to the system, so that the memory of a flood of
+// connections does not stay with the process once they are gone. Costs a walk of the
+// allocator's free lists: call it when a burst is over, not per request.
+void ReleaseFreeMemory();
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#include "platform/threads.h"
+
+#include <malloc.h>
+#include <process.h>
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+struct ThreadStart {
+    ThreadBody body;
+    void* argument;
+};
+
+unsigned __stdcall RunThread(void* raw) {
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    delete static_cast<ThreadStart*>(raw);
+    start.body(start.argument);
+    return 0;
+}
+
+}  // namespace
+
+bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes) {
+    auto* start = new ThreadStart{body, argument};
+    // Without STACK_SIZE_PARAM_IS_A_RESERVATION the size would be committed at once.
+    uintptr_t thread = _beginthreadex(nullptr, static_cast<unsigned>(stackBytes), RunThread, start,
+                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == 0) {
+        delete start;
+        return false;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+void PrepareAllocatorForThreads() {
+    // The Windows heap needs no preparation: ReleaseFreeMemory does all.
+}
+
+void ReleaseFreeMemory() {
+    // An ended thread's stack is released by the system; what a flood leaves is free
+    // blocks in the runtime's heap, which a compaction decommits.
+    HeapCompact(reinterpret_cast<HANDLE>(_get_heap_handle()), 0);
+}
+
+}  // namespace platform
