@@ -14,7 +14,11 @@ if(PELLWICK_SYSTEM_OPENSSL AND WIN32)
   message(FATAL_ERROR "PELLWICK_SYSTEM_OPENSSL is for Linux; the Windows program links the OpenSSL "
     "of -DOPENSSL_ROOT_DIR=$(tools/build-openssl.sh windows)")
 endif()
-if(NOT PELLWICK_SYSTEM_OPENSSL)
+if(PELLWICK_SYSTEM_OPENSSL)
+  # A prefix from an earlier configure would otherwise still be searched first.
+  unset(OPENSSL_ROOT_DIR CACHE)
+  unset(OPENSSL_ROOT_DIR)
+else()
   if(NOT OPENSSL_ROOT_DIR)
     message(FATAL_ERROR "No OpenSSL chosen. Either link the static OpenSSL that Pellwick ships with:\n"
       "  -DOPENSSL_ROOT_DIR=$(tools/build-openssl.sh linux)   (windows for a Windows build)\n"
