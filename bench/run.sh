@@ -18,8 +18,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-3}
 "$top/tools/install-packages.sh" linux bench
 
+openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/release"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF >/dev/null
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF \
+  -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
 cmake --build "$build" --target pellwick >/dev/null
 
 # The OpenSSL library that this tree's build found, as options for another build.
@@ -253,7 +255,9 @@ row() {  # label metric format
 }
 
 echo
-echo "Rounds: $rounds; $(nproc) CPUs; $(openssl version); $(nginx -v 2>&1)"
+# Pellwick links the static OpenSSL it ships with; nginx the system's.
+echo "Rounds: $rounds; $(nproc) CPUs; Pellwick: $("$openssl_prefix/bin/openssl" version | cut -d' ' -f1-2) (static);" \
+  "nginx: $(openssl version | cut -d' ' -f1-2) (system); $(nginx -v 2>&1)"
 echo
 if [ -n "$earlier_host" ]; then
   echo "Before: $earlier. After: this tree ($(git -C "$top" rev-parse --short HEAD))."

@@ -1,7 +1,7 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64:
 #
 #   cmake -S . -B <build> -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DOPENSSL_ROOT_DIR=$(tools/windows/build-openssl.sh)
+#         -DOPENSSL_ROOT_DIR=$(tools/build-openssl.sh windows)
 #
 # Tests then run under Wine through tools/windows/wine-run, inside tools/windows/with-wine.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -3,8 +3,8 @@
 # there. Usage: install-packages.sh linux|windows|fuzz|bench|release...
 set -euo pipefail
 
-linux=(g++ cmake ninja-build make pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
-windows=(g++-mingw-w64-x86-64-posix make wine wine64 fonts-wine xvfb xauth imagemagick curl perl
+linux=(g++ cmake ninja-build make perl dpkg-dev pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
+windows=(g++-mingw-w64-x86-64-posix make dpkg-dev wine wine64 fonts-wine xvfb xauth imagemagick curl perl
          libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1)
 
 fuzz=(clang libclang-rt-14-dev)

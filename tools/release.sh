@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
 done
 
 "$top/tools/install-packages.sh" linux windows release
-openssl_prefix=$("$top/tools/windows/build-openssl.sh" | tail -n 1)
+openssl_prefix=$("$top/tools/build-openssl.sh" windows | tail -n 1)
 
 build="$top/build/windows-release-$port"
 echo "Building Pellwick.exe and MakeCertificate.exe (Release, port $port) in $build" >&2

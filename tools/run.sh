@@ -27,7 +27,7 @@ if [ "${1:-}" = --windows ]; then
   "$top/tools/install-packages.sh" linux windows
   port=443
   [ "$(id -u)" -ne 0 ] && port=8443
-  openssl_prefix=$("$top/tools/windows/build-openssl.sh" | tail -n 1)
+  openssl_prefix=$("$top/tools/build-openssl.sh" windows | tail -n 1)
   build="$top/build/windows-run-$port"
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF -DHTTPS_PORT=$port \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
@@ -39,8 +39,10 @@ if [ "${1:-}" = --windows ]; then
 fi
 
 "$top/tools/install-packages.sh" linux
+openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/release"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF >/dev/null
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF \
+  -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
 cmake --build "$build" --target pellwick >/dev/null
 make_certificate "$build/app"
 if [ "$(id -u)" -ne 0 ] && [ -z "${PELLWICK_PORT:-}" ]; then

@@ -197,6 +197,14 @@ TEST_F(RunningHost, ConnectionsWithoutARequestLeaveNoAccessLine) {
     EXPECT_EQ(LinesAfter(before), std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /a.txt\" 200"});
 }
 
+// The server's context sets no groups: OpenSSL 3.5's defaults include the hybrid
+// post-quantum key exchange, and a client that offers nothing else gets it.
+TEST_F(RunningHost, ClientOfferingOnlyThePostQuantumHybridGroupGetsIt) {
+    const std::string hybrid = "X25519MLKEM768";
+    if (!TlsClientCanOffer(hybrid)) GTEST_SKIP() << "this test's OpenSSL cannot offer " << hybrid;
+    EXPECT_EQ(TlsNegotiatedGroup(port_, hybrid), hybrid);
+}
+
 TEST_F(RunningHost, ClientThatResetsMidDownloadCostsOnlyItsConnection) {
     size_t before = host_->LogTexts().size();
     EXPECT_TRUE(TlsRequestThenReset(port_, "GET /limit.bin HTTP/1.1\r\n\r\n"));

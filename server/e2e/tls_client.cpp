@@ -56,10 +56,12 @@ struct Session {
     }
 };
 
-bool OpenSession(Session& session, int port) {
+// groups: the key-exchange groups to offer, "" for the library's defaults.
+bool OpenSession(Session& session, int port, const std::string& groups = "") {
     session.fd = Connect(port);
     if (session.fd < 0) return false;
     session.ssl = SSL_new(ClientContext());
+    if (!groups.empty() && SSL_set1_groups_list(session.ssl, groups.c_str()) != 1) return false;
     SSL_set_fd(session.ssl, session.fd);
     return SSL_connect(session.ssl) == 1;
 }
@@ -181,6 +183,23 @@ bool TlsHandshakeThenClose(int port) {
     if (!OpenSession(session, port)) return false;
     shutdown(session.fd, SHUT_WR);
     return WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
+}
+
+bool TlsClientCanOffer(const std::string& groups) {
+    Session session;
+    session.ssl = SSL_new(ClientContext());
+    return SSL_set1_groups_list(session.ssl, groups.c_str()) == 1;
+}
+
+std::string TlsNegotiatedGroup(int port, const std::string& groups) {
+    Session session;
+    if (!OpenSession(session, port, groups)) return "";
+    // The group's name, not its NID: the hybrid groups have none.
+    const char* name = SSL_group_to_name(session.ssl, SSL_get_negotiated_group(session.ssl));
+    std::string chosen = name != nullptr ? name : "(unnamed)";
+    shutdown(session.fd, SHUT_WR);
+    WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
+    return chosen;
 }
 
 std::string PlainExchange(int port, const std::string& request) {

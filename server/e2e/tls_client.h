@@ -41,6 +41,15 @@ void PlainSendThenReset(int port, const std::string& bytes);
 // server has closed. True when the handshake succeeded.
 bool TlsHandshakeThenClose(int port);
 
+// True when this client's OpenSSL can offer the key-exchange groups (OpenSSL's names,
+// colon-separated), for example "X25519MLKEM768".
+bool TlsClientCanOffer(const std::string& groups);
+
+// Completes a handshake offering only the given key-exchange groups, then ends its sending
+// side and waits until the server has closed. Returns the name of the group the server
+// chose, "" when the handshake failed.
+std::string TlsNegotiatedGroup(int port, const std::string& groups);
+
 // Plain TCP: sends the bytes and reads until the server closes.
 std::string PlainExchange(int port, const std::string& request);
 
