@@ -38,6 +38,7 @@ name="Pellwick-$version"
 stage="$build/stage/$name-win64"
 rm -rf "$build/stage"
 mkdir -p "$stage" "$out"
+out=$(cd "$out" && pwd)  # the zip is made from inside the stage folder
 # Symbols stay in the build folder; what ships is stripped.
 x86_64-w64-mingw32-strip -o "$stage/Pellwick.exe" "$pellwick_exe"
 x86_64-w64-mingw32-strip -o "$stage/MakeCertificate.exe" "$helper_exe"
