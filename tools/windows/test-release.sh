@@ -17,6 +17,7 @@
 #   5. unpacks the zip into a folder named with spaces and non-ASCII letters, runs
 #      MakeCertificate.exe there as a double-click does (through cmd), answers its box, and
 #      fetches "/" from the Pellwick.exe started there;
+#   6. installs while that portable Pellwick runs: it is left running;
 # and last signs a build with a throwaway certificate made here and verifies it.
 #
 # The shipped build listens on 443, which Wine can bind as root. For a normal user, or when
@@ -255,4 +256,10 @@ wait_until "the portable Pellwick.exe starts its server" log_has_starts 3
 wait_until "the portable Pellwick.exe serves" port_answers "$port"
 fetch_root "$portable/server.crt" localhost
 fetch_root "$portable/server.crt" 127.0.0.1
+
+step "6. an installation leaves a Pellwick started from elsewhere running"
+stops=$(grep -c '\[INFO\] Server stopped' "$log")
+timeout 300 wine "$setup" /S
+expect_equal "server stops in the log" "$(grep -c '\[INFO\] Server stopped' "$log")" "$stops"
+fetch_root "$portable/server.crt" localhost
 echo "test-release: installer and portable zip passed under Wine" >&2

@@ -73,32 +73,66 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 Var autostartOption  ; "1", "0" or "" (not given) from /AUTOSTART=
 Var runOption        ; "1" when /RUN=1
 
-; A running Pellwick holds Pellwick.exe open: close every control window the way the user
-; would (the window stops its server and ends the process), then give the processes a
-; moment to exit. Gives up after about ten seconds; a file still held is then reported
-; by the file copy itself.
+; A running Pellwick holds Pellwick.exe open: close every control window of a process
+; started from $INSTDIR\Pellwick.exe the way the user would (the window stops its server
+; and ends the process), then give the processes a moment to exit. A Pellwick started from
+; elsewhere (a portable folder) is left running; one whose program cannot be told is
+; closed. Gives up after about ten seconds; a file still held is then reported by the file
+; copy itself.
 !macro CLOSE_RUNNING_PELLWICK un
+; $R1: the program file of the process that owns window $R0, "" when it cannot be told.
+Function ${un}WindowProgram
+  Push $R2
+  Push $R3
+  StrCpy $R1 ""
+  System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R2)'
+  ; PROCESS_QUERY_LIMITED_INFORMATION
+  System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i R2) p .R3'
+  ${If} $R3 P<> 0
+    System::Call 'kernel32::QueryFullProcessImageNameW(p R3, i 0, w .R1, *i ${NSIS_MAX_STRLEN}) i .R2'
+    ${If} $R2 = 0
+      StrCpy $R1 ""
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p R3)'
+  ${EndIf}
+  Pop $R3
+  Pop $R2
+FunctionEnd
+
 Function ${un}CloseRunningPellwick
-  Push $0
-  Push $1
-  StrCpy $1 0
+  Push $R0
+  Push $R1
+  Push $R4
+  Push $R5
+  StrCpy $R4 0  ; windows closed
+  StrCpy $R5 0  ; search after this window: past the ones that are not ours
   ${Do}
-    FindWindow $0 "${WINDOW_CLASS}"
-    ${If} $0 = 0
+    FindWindow $R0 "${WINDOW_CLASS}" "" 0 $R5
+    ${If} $R0 = 0
+    ${OrIf} $R4 >= 50
       ${Break}
     ${EndIf}
-    ${If} $1 = 0
-      DetailPrint "Closing the running Pellwick"
+    Call ${un}WindowProgram
+    ${If} $R1 == "$INSTDIR\Pellwick.exe"
+    ${OrIf} $R1 == ""
+      ${If} $R4 = 0
+        DetailPrint "Closing the running Pellwick"
+      ${EndIf}
+      SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
+      Sleep 200
+      IntOp $R4 $R4 + 1
+      StrCpy $R5 0
+    ${Else}
+      StrCpy $R5 $R0
     ${EndIf}
-    SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-    Sleep 200
-    IntOp $1 $1 + 1
-  ${LoopUntil} $1 >= 50
-  ${If} $1 > 0
+  ${Loop}
+  ${If} $R4 > 0
     Sleep 1000
   ${EndIf}
-  Pop $1
-  Pop $0
+  Pop $R5
+  Pop $R4
+  Pop $R1
+  Pop $R0
 FunctionEnd
 !macroend
 !insertmacro CLOSE_RUNNING_PELLWICK ""
