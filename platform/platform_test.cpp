@@ -39,11 +39,10 @@ std::wstring Wide(const fs::path& path) {
 
 std::string ReadWithPlatform(const std::wstring& path, std::size_t ask) {
     const platform::FileHandle file = platform::OpenFileForReading(path);
-    if (file == platform::kNoFile) return "<not opened>";
+    if (!file) return "<not opened>";
     std::string buffer(ask, '\0');
     std::size_t got = 0;
     const bool read = platform::ReadFileRange(file, 0, buffer.data(), ask, got);
-    platform::CloseFile(file);
     return read ? buffer.substr(0, got) : "<read failed>";
 }
 
@@ -94,12 +93,11 @@ TEST(Files, SizeAndKindOfAnOpenFile) {
     TempFolder temp;
     WriteFileBytes(temp.path() / "ten", "0123456789");
     const platform::FileHandle file = platform::OpenFileForReading(Wide(temp.path() / "ten"));
-    ASSERT_NE(file, platform::kNoFile);
+    ASSERT_TRUE(file);
     std::uint64_t size = 0;
     EXPECT_TRUE(platform::FileSize(file, size));
     EXPECT_EQ(size, 10u);
     EXPECT_TRUE(platform::IsDiskFile(file));
-    platform::CloseFile(file);
 }
 
 // A folder, and the names that open a device in any Windows folder: whatever opens must
@@ -108,9 +106,8 @@ TEST(Files, FoldersAndDevicesAreNeverDiskFiles) {
     TempFolder temp;
     for (const char* name : {"", "NUL", "nul.txt"}) {
         const platform::FileHandle file = platform::OpenFileForReading(Wide(temp.path() / name));
-        if (file == platform::kNoFile) continue;
+        if (!file) continue;
         EXPECT_FALSE(platform::IsDiskFile(file)) << name;
-        platform::CloseFile(file);
     }
 }
 
