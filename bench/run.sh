@@ -36,8 +36,16 @@ cp "$build/app/pellwick" "$work/exe/"
 openssl genrsa -out "$work/exe/server.key" 2048 2>/dev/null
 openssl req -new -x509 -key "$work/exe/server.key" -out "$work/exe/server.crt" -days 30 -subj /CN=localhost 2>/dev/null
 
-port=18443
-nginx_port=18444
+# Below the range the system hands out to outgoing connections and the tests' free ports
+# (32768 and up), and away from the port the Windows test build binds (18443).
+port=28443
+nginx_port=28444
+for taken in $port $nginx_port; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/$taken") 2>/dev/null; then
+    echo "port $taken is in use by another program; the benchmark needs it" >&2
+    exit 1
+  fi
+done
 cat >"$work/nginx/nginx.conf" <<CONF
 worker_processes 2;
 pid $work/nginx.pid;
