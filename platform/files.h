@@ -1,4 +1,4 @@
-// Files: reading a whole file for a response, appending a line to the log, and reading
+// Files: reading a file piece by piece for a response, appending a line to the log, and reading
 // the log's end for the log viewer.
 #pragma once
 
