@@ -172,7 +172,8 @@ bool ProbeLocalPort(std::uint16_t port) {
     // about two seconds: the status panel would freeze the window on every tick. The
     // connect runs without blocking and is given the same 200 ms.
     u_long nonBlocking = 1;
-    ioctlsocket(probe.get(), FIONBIO, &nonBlocking);
+    // FIONBIO is an unsigned constant whose top bit is set; ioctlsocket takes it as a long.
+    ioctlsocket(probe.get(), static_cast<long>(FIONBIO), &nonBlocking);
     if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
     fd_set writable;
