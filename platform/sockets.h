@@ -3,6 +3,7 @@
 // never looks at errno or WSAGetLastError.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -53,6 +54,19 @@ void CloseSocket(Socket socket);
 
 // Limits how long one receive or one send may wait for the peer.
 void SetIdleLimit(Socket socket, unsigned milliseconds);
+
+// Limits how long one receive may wait for the peer; the send limit stays. Zero is taken
+// as one millisecond, since to the system zero means no limit at all.
+void SetReceiveLimit(Socket socket, unsigned milliseconds);
+
+// Ends the sending side (a TCP half-close): the peer reads the end of the stream once
+// everything sent before it has arrived. Receiving goes on.
+void EndSending(Socket socket);
+
+// Receives up to `limit` bytes into a buffer of its own and throws them away, waiting no
+// longer than the receive limit. The count thrown away; 0 when the peer has ended its
+// sending side, the connection failed or nothing came in time.
+std::size_t DiscardReceived(Socket socket, std::size_t limit);
 
 // Sends each write at once (TCP_NODELAY): TLS writes small records back to back (session
 // tickets, then the response), and waiting for the peer's delayed acknowledgement of the

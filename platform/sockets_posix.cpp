@@ -110,6 +110,24 @@ void SetIdleLimit(Socket socket, unsigned milliseconds) {
     setsockopt(Fd(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
+void SetReceiveLimit(Socket socket, unsigned milliseconds) {
+    if (milliseconds == 0) milliseconds = 1;
+    timeval limit{};
+    limit.tv_sec = milliseconds / 1000;
+    limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+    setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+void EndSending(Socket socket) {
+    shutdown(Fd(socket), SHUT_WR);
+}
+
+std::size_t DiscardReceived(Socket socket, std::size_t limit) {
+    char buffer[16384];
+    ssize_t got = recv(Fd(socket), buffer, limit < sizeof buffer ? limit : sizeof buffer, 0);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
 void SendWithoutDelay(Socket socket) {
     int on = 1;
     setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

@@ -136,6 +136,21 @@ void SetIdleLimit(Socket socket, unsigned milliseconds) {
     setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
+void SetReceiveLimit(Socket socket, unsigned milliseconds) {
+    const DWORD limit = milliseconds == 0 ? 1 : milliseconds;
+    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
+void EndSending(Socket socket) {
+    shutdown(socket, SD_SEND);
+}
+
+std::size_t DiscardReceived(Socket socket, std::size_t limit) {
+    char buffer[16384];
+    int got = recv(socket, buffer, static_cast<int>(limit < sizeof buffer ? limit : sizeof buffer), 0);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
 void SendWithoutDelay(Socket socket) {
     const BOOL on = TRUE;
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);

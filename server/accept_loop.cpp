@@ -20,7 +20,7 @@ void HandOff(ServerState& server, platform::Socket client, const platform::PeerA
     SSL_CTX_up_ref(server.sslContext.get());
     auto job = std::unique_ptr<ConnectionJob>(new ConnectionJob{
         server, client, peer, std::unique_ptr<SSL_CTX, SslContextRelease>(server.sslContext.get()), server.webRoot,
-        server.idleLimitMs});
+        server.limits});
     try {
         std::thread(ConnectionThread, job.get()).detach();
         job.release();
@@ -49,7 +49,7 @@ int AcceptLoop(ServerState& server) {
 }
 
 int ConnectionThread(ConnectionJob* job) {
-    HandleConnection(job->sslContext.get(), job->webRoot, job->clientSocket, job->peerAddress, job->idleLimitMs);
+    HandleConnection(job->sslContext.get(), job->webRoot, job->clientSocket, job->peerAddress, job->limits);
     delete job;
     // A statically linked OpenSSL on Windows learns of no thread's end: free this
     // thread's error queue and other state now.

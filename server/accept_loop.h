@@ -7,6 +7,7 @@
 #include <openssl/ssl.h>
 
 #include "platform/sockets.h"
+#include "server/connection.h"
 
 struct ServerState;
 
@@ -23,7 +24,7 @@ struct ConnectionJob {
     // that a stop or the next start cannot take either from under a running handler.
     std::unique_ptr<SSL_CTX, SslContextRelease> sslContext;
     std::wstring webRoot;
-    unsigned idleLimitMs;
+    ConnectionLimits limits;
 };
 
 // The body of the accept thread: accepts until a stop is requested or the listening

@@ -1,7 +1,11 @@
 #include "server/connection.h"
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <string_view>
+
+#include <openssl/bio.h>
 
 #include "common/event_log.h"
 #include "server/file_response.h"
@@ -10,14 +14,47 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// What the reads of the handshake and the head may still spend.
+struct HeadBudget {
+    platform::Socket socket;
+    Clock::time_point deadline;
+    unsigned idleLimitMs;
+    unsigned receiveLimitMs;  // the receive limit the socket has now
+    std::size_t bytesLeft;    // of the head's size cap
+};
+
+// OpenSSL calls this around every operation on the socket while the head is read. Before
+// each receive it shrinks the receive limit to what is left of the deadline, so that a
+// client that trickles bytes cannot stretch the head past it; once the deadline has
+// passed, the receive fails the way a timed-out one does. One clock reading per receive
+// from the socket (not per byte of the head), and a setsockopt only when the limit shrinks.
+long LimitEachReceive(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
+    if (operation != BIO_CB_READ) return result;
+    auto* budget = static_cast<HeadBudget*>(static_cast<void*>(BIO_get_callback_arg(bio)));
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(budget->deadline - Clock::now()).count();
+    if (left <= 0) {
+        BIO_set_retry_read(bio);
+        return -1;
+    }
+    unsigned limit = static_cast<unsigned>(std::min<long long>(left, budget->idleLimitMs));
+    if (limit != budget->receiveLimitMs) {
+        platform::SetReceiveLimit(budget->socket, limit);
+        budget->receiveLimitMs = limit;
+    }
+    return result;
+}
+
 // Reads one head line. The head is read one byte at a time so that nothing behind it (a
 // request body) is ever consumed. False when the connection ended, failed or went idle
-// before a line feed, or the line grew too long.
-bool ReadHeadLine(SSL* ssl, std::string& line) {
+// before a line feed, the line grew too long or the head reached its size cap.
+bool ReadHeadLine(SSL* ssl, std::string& line, std::size_t& bytesLeft) {
     line.clear();
     for (;;) {
         char byte;
-        if (SSL_read(ssl, &byte, 1) <= 0) return false;
+        if (bytesLeft == 0 || SSL_read(ssl, &byte, 1) <= 0) return false;
+        --bytesLeft;
         switch (AddHeadLineByte(line, byte)) {
             case HeadLineStep::Complete: return true;
             case HeadLineStep::TooLong: return false;
@@ -60,14 +97,58 @@ void SendHeadAndBody(SSL* ssl, const std::string& head, FileBody& body) {
     }
 }
 
+// The handshake and the head, under the head's deadline and size cap. False when the
+// handshake failed or the request line could not be read: nothing is answered then.
+bool ReadRequest(SSL* ssl, platform::Socket socket, const ConnectionLimits& limits, Clock::time_point acceptedAt,
+                 RequestLine& request) {
+    HeadBudget budget{socket, acceptedAt + std::chrono::milliseconds(limits.headDeadlineMs), limits.idleLimitMs,
+                      limits.idleLimitMs, limits.headSizeCap};
+    BIO* socketBio = SSL_get_rbio(ssl);
+    BIO_set_callback_arg(socketBio, static_cast<char*>(static_cast<void*>(&budget)));
+    BIO_set_callback_ex(socketBio, LimitEachReceive);
+    std::string line;
+    bool read = SSL_accept(ssl) == 1 && ReadHeadLine(ssl, line, budget.bytesLeft);
+    if (read) {
+        request = ParseRequestLine(line);
+        // The header lines are not needed; an unreadable one just ends the head.
+        while (ReadHeadLine(ssl, line, budget.bytesLeft) && !line.empty()) {
+        }
+    }
+    BIO_set_callback_ex(socketBio, nullptr);
+    return read;
+}
+
+// Reads and throws away what the client still sends, until it ends its side or the
+// linger limits are reached. Plain receives, not SSL_read: after our close notification
+// the bytes mean nothing, decrypting them would cost CPU for nothing, and a key update
+// among them would make OpenSSL write to a socket whose sending side is closed.
+void DiscardWhatTheClientStillSends(platform::Socket socket) {
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(LINGER_LIMIT_MS);
+    for (std::size_t left = LINGER_BYTES_CAP; left > 0;) {
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (wait <= 0) return;
+        platform::SetReceiveLimit(socket, static_cast<unsigned>(wait));
+        std::size_t got = platform::DiscardReceived(socket, left);
+        if (got == 0) return;
+        left -= got;
+    }
+}
+
 void LogAccess(const std::string& client, const std::string& method, const std::string& target, int status) {
     AppendLogLine(BuildAccessLine(LogTimestamp(), client, method, target, status));
 }
 
 // Ends TLS without waiting for the peer's close notification, frees the session and
-// closes the socket: the one release of a connection that got a session.
-void CloseConnection(SSL* ssl, platform::Socket socket) {
+// closes the socket: the one release of a connection that got a session. After an answer
+// the sending side is ended and what the client still sends (a request body, a second
+// request) is read away first: a socket closed with unread bytes resets the connection,
+// and the reset throws away response bytes not yet delivered.
+void CloseConnection(SSL* ssl, platform::Socket socket, bool answered) {
     SSL_shutdown(ssl);
+    if (answered) {
+        platform::EndSending(socket);
+        DiscardWhatTheClientStillSends(socket);
+    }
     SSL_free(ssl);
     platform::CloseSocket(socket);
 }
@@ -75,13 +156,17 @@ void CloseConnection(SSL* ssl, platform::Socket socket) {
 struct ConnectionCloser {
     SSL* ssl;
     platform::Socket socket;
-    ~ConnectionCloser() { CloseConnection(ssl, socket); }
+    bool answered = false;
+    ~ConnectionCloser() { CloseConnection(ssl, socket, answered); }
 };
 
 }  // namespace
 
 void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform::Socket clientSocket,
-                      const platform::PeerAddress& peerAddress, unsigned idleLimitMs) {
+                      const platform::PeerAddress& peerAddress, const ConnectionLimits& limits) {
+    // The thread takes the connection over right after its accept: the head's deadline
+    // counts from here.
+    const Clock::time_point acceptedAt = Clock::now();
     SSL* ssl = sslContext == nullptr ? nullptr : SSL_new(sslContext);
     if (ssl == nullptr) {
         platform::CloseSocket(clientSocket);
@@ -91,18 +176,13 @@ void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform
 
     // A client that stays silent in the handshake or the head, or stops taking the
     // response, would otherwise hold this thread for ever.
-    platform::SetIdleLimit(clientSocket, idleLimitMs);
+    platform::SetIdleLimit(clientSocket, limits.idleLimitMs);
     platform::SendWithoutDelay(clientSocket);
     SSL_set_fd(ssl, static_cast<int>(clientSocket));
-    if (SSL_accept(ssl) != 1) return;
+    RequestLine request;
+    if (!ReadRequest(ssl, clientSocket, limits, acceptedAt, request)) return;
 
-    std::string line;
-    if (!ReadHeadLine(ssl, line)) return;
-    RequestLine request = ParseRequestLine(line);
-    // The header lines are not needed; an unreadable one just ends the head.
-    while (ReadHeadLine(ssl, line) && !line.empty()) {
-    }
-
+    closer.answered = true;
     bool isHead = request.method == "HEAD";
     std::string client = ClientAddressText(peerAddress);
     if (!IsServedMethod(request.method)) {

@@ -11,10 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/sockets.h"
 #include "server/accept_loop.h"
-
-// How long a connection may stay silent in its handshake or head, or refuse to take the
-// response, before it is closed.
-inline constexpr unsigned CONNECTION_IDLE_LIMIT_MS = 60000;
+#include "server/connection.h"
 
 struct ServerState {
     // Written by StartServer/StopServer on the main thread; read without a lock anywhere.
@@ -39,8 +36,8 @@ struct ServerState {
     std::wstring keyPath;
     std::wstring webRoot;
 
-    // The idle limit handed to each connection; tests shorten it before a start.
-    unsigned idleLimitMs = CONNECTION_IDLE_LIMIT_MS;
+    // The limits handed to each connection; tests shorten them before a start.
+    ConnectionLimits limits;
 };
 
 // The one server record of the process.

@@ -79,6 +79,23 @@ std::vector<std::string> ReadLogTailInBlocks(const std::wstring& path, std::size
     return LastLines(tail, LOG_TAIL_LINES);
 }
 
+std::string ShowControlCharacters(const std::string& line) {
+    std::string shown;
+    shown.reserve(line.size());
+    for (char c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && byte != 0x7F) || byte == '\r' || byte == '\n') {
+            shown += c;
+            continue;
+        }
+        // U+2400 + byte (U+2421 for DEL) as UTF-8: E2 90 80+byte.
+        const unsigned char last = byte == 0x7F ? 0xA1 : static_cast<unsigned char>(0x80 + byte);
+        shown += "\xE2\x90";
+        shown += static_cast<char>(last);
+    }
+    return shown;
+}
+
 std::string JoinLogLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text.append(line).append("\r\n");
@@ -86,5 +103,7 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
 }
 
 std::wstring LogViewText(const std::wstring& path) {
-    return Utf8ToWide(JoinLogLines(ReadLogTail(path)));
+    std::vector<std::string> lines = ReadLogTail(path);
+    for (std::string& line : lines) line = ShowControlCharacters(line);
+    return Utf8ToWide(JoinLogLines(lines));
 }

@@ -21,8 +21,15 @@ std::vector<std::string> ReadLogTail(const std::wstring& path);
 // ReadLogTail reading `blockBytes` (at least 1) at a time; the same lines for any size.
 std::vector<std::string> ReadLogTailInBlocks(const std::wstring& path, std::size_t blockBytes);
 
+// The line with each control character but the line ends (CR, LF) replaced by a visible
+// symbol in UTF-8: 0x00-0x1F by the control pictures U+2400-U+241F, 0x7F by U+2421. The
+// log keeps request targets raw, and a NUL would end the text handed to the window there,
+// a vertical tab or a form feed would fake a line break.
+std::string ShowControlCharacters(const std::string& line);
+
 // Each line followed by "\r\n", as an edit control shows line breaks; "" for none.
 std::string JoinLogLines(const std::vector<std::string>& lines);
 
-// The viewer's whole text: the joined tail as wide text.
+// The viewer's whole text: the tail with its control characters shown, joined, as wide
+// text.
 std::wstring LogViewText(const std::wstring& path);

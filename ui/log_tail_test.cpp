@@ -171,6 +171,32 @@ TEST_F(LogTail, ViewTextIsTheJoinedTailAsWideText) {
     EXPECT_EQ(LogViewText((temp_.path() / "absent.log").wstring()), L"");
 }
 
+TEST_F(LogTail, ControlCharactersButTheLineEndsAreShownAsTheirPictures) {
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"\0"s, "\u2400"},
+        {"\x01", "\u2401"},
+        {"\t", "\u2409"},
+        {"\v", "\u240B"},
+        {"\f", "\u240C"},
+        {"\x1B[2J", "\u241B[2J"},
+        {"\x1F", "\u241F"},
+        {"\x7F", "\u2421"},
+        {"\r", "\r"},
+        {"\n", "\n"},
+        {" ~", " ~"},
+        {"/\xC3\xBC\xE2\x90\x80", "/\xC3\xBC\xE2\x90\x80"},  // UTF-8 and a picture sent as such stay
+        {"\xC2\x85", "\xC2\x85"},                    // not a byte below 0x20: left alone
+    };
+    for (const auto& [line, shown] : cases) EXPECT_EQ(ShowControlCharacters(line), shown) << line;
+}
+
+TEST_F(LogTail, ViewTextShowsEveryLineAfterOneWithANul) {
+    using namespace std::string_literals;
+    WriteFileBytes(file_, "1 \"GET /a\0b\" 400\r\n2 \"GET /\v\f\" 404\r\n3 later\r\n"s);
+    EXPECT_EQ(LogViewText(file_.wstring()), L"1 \"GET /a\u2400b\" 400\r\n2 \"GET /\u240B\u240C\" 404\r\n3 later\r\n");
+}
+
 // The log's writer appends and the viewer deletes while another reader holds the file.
 TEST_F(LogTail, SharedReadingLeavesTheLogFreeToWriteAndDelete) {
     WriteFileBytes(file_, "one\r\n");

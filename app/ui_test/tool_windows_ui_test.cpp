@@ -151,6 +151,45 @@ TEST_F(ToolWindowsUi, LogViewerShowsTheLastFiftyLinesWhateverTheirEndings) {
     CloseAndExpectExitZero();
 }
 
+// Request targets are logged raw. In the view a NUL would end the text there and hide every
+// newer line; a vertical tab or an escape would fake a break. They show as their pictures.
+TEST_F(ToolWindowsUi, LogViewerShowsControlCharactersOfTargetsAsPicturesAndLosesNoLine) {
+    using namespace std::string_literals;
+    HWND main = StartRunning();
+    ASSERT_NE(main, nullptr);
+    WriteFileBytes(WebRootFolder() / L"hello.txt", "hello\n");
+    for (const std::string& target : {"/a\0b"s, "/c\vd"s, "/e\x1B[2Jf"s}) {
+        ASSERT_NE(TlsExchange(kPort, GetRequest(target)), "") << target;
+    }
+    ASSERT_EQ(TlsExchange(kPort, GetRequest("/hello.txt")), TextFileResponse("hello\n"));
+    ASSERT_TRUE(WaitUntil([] { return LogLines().size() == 5; }));
+    const std::vector<std::string> lines = LogLines();
+    // The file keeps the bytes as they came.
+    EXPECT_NE(lines[1].find("\"GET /a\0b\""s), std::string::npos);
+    EXPECT_NE(lines[2].find("\"GET /c\vd\""), std::string::npos);
+
+    HWND viewer = OpenToolWindow(main, kLogId, kLogViewerClass, kLogViewerTitle);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return ViewText(viewer).find(L"hello.txt") != std::wstring::npos; }))
+        << "view: " << testing::PrintToString(ViewText(viewer));
+    std::vector<std::wstring> shown;
+    std::wstring text = ViewText(viewer);
+    for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+        shown.push_back(text.substr(start + kStampLength, end - start - kStampLength));
+    }
+    ASSERT_EQ(shown.size(), 5u) << testing::PrintToString(text);
+    EXPECT_EQ(shown[0], L" [INFO] Server started");
+    const std::wstring client = L" [ACCESS] 127.0.0.1 \"GET ";
+    // The status depends on how the Web Root mapping takes the byte; the target is the point.
+    const std::wstring targets[] = {L"/a\u2400b\" ", L"/c\u240Bd\" ", L"/e\u241B[2Jf\" "};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(shown[i + 1].rfind(client + targets[i], 0), 0u) << testing::PrintToString(shown[i + 1]);
+    }
+    EXPECT_EQ(shown[4], client + L"/hello.txt\" 200");
+    EXPECT_TRUE(SaveScreenshot(viewer, ScreenshotFile("log_viewer_control_characters.bmp")));
+    CloseAndExpectExitZero();
+}
+
 // Without the rich edit library the viewer cannot be made: its box each time, no window.
 TEST_F(ToolWindowsUi, LogViewerWithoutTheRichEditLibraryShowsItsBoxEachTime) {
     if (!RunningUnderWine()) GTEST_SKIP() << "the library is taken away by a Wine DLL override";

@@ -13,8 +13,6 @@ namespace uitest {
 
 namespace {
 
-constexpr size_t kStampLength = 23;
-
 std::wstring Padded(const wchar_t* label, size_t spaces, const std::wstring& value) {
     return label + std::wstring(spaces, L' ') + value;
 }

@@ -44,6 +44,9 @@ std::vector<std::wstring> SplitLines(const std::wstring& text);
 // The log's lines, split at "\r\n"; empty when there is no log file.
 std::vector<std::string> LogLines();
 
+// The length of a log line's time stamp, "2026-01-16 09:30:12.045".
+inline constexpr size_t kStampLength = 23;
+
 // A log line without its 23-character time stamp.
 std::string WithoutStamp(const std::string& line);
 

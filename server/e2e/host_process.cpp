@@ -140,6 +140,11 @@ bool HostProcess::LimitDescriptors(int count) {
     return pid_ > 0 && prlimit(pid_, RLIMIT_NOFILE, &limit, nullptr) == 0;
 }
 
+unsigned long long HostProcess::DescriptorLimit() const {
+    rlimit limit{};
+    return pid_ > 0 && prlimit(pid_, RLIMIT_NOFILE, nullptr, &limit) == 0 ? limit.rlim_cur : 0;
+}
+
 std::string HostProcess::Stdout() const {
     return ReadFileBytes(exePath_ / "stdout.txt");
 }

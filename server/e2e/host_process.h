@@ -44,6 +44,9 @@ public:
     // Lowers the process's limit of open descriptors (natively only).
     bool LimitDescriptors(int count);
 
+    // The process's soft limit of open descriptors (natively only); 0 when unknown.
+    unsigned long long DescriptorLimit() const;
+
     std::string Stdout() const;
     std::string Stderr() const;
     const std::filesystem::path& WebRoot() const { return webRoot_; }

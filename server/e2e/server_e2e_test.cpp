@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -170,6 +171,20 @@ TEST_F(RunningHost, LargestFileIsSentWhole) {
     EXPECT_EQ(reply.find_first_not_of('\0', head.size()), std::string::npos);
 }
 
+TEST_F(RunningHost, BytesTheServerDoesNotReadDoNotCutItsAnswerShort) {
+    // Closing a socket with unread bytes resets the connection and drops what is still
+    // on its way to the client.
+    size_t before = host_->LogTexts().size();
+    std::string reply = TlsExchange(port_, "GET /limit.bin HTTP/1.1\r\n\r\n" + std::string(65536, 'x'));
+    std::string head = kOkHead + "application/octet-stream\r\nContent-Length: 52428800\r\n\r\n";
+    EXPECT_EQ(reply.size(), head.size() + 52428800);
+    EXPECT_EQ(reply.substr(0, head.size()), head);
+    const std::string post = "POST /x HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + std::string(1000000, 'b');
+    EXPECT_EQ(TlsExchangeWholeRequest(port_, post), k405);
+    EXPECT_EQ(LinesAfter(before), (std::vector<std::string>{" [ACCESS] 127.0.0.1 \"GET /limit.bin\" 200",
+                                                            " [ACCESS] 127.0.0.1 \"POST /x\" 405"}));
+}
+
 TEST_F(RunningHost, ConnectionsWithoutARequestLeaveNoAccessLine) {
     size_t before = host_->LogTexts().size();
     EXPECT_TRUE(TlsHandshakeThenClose(port_));
@@ -232,6 +247,22 @@ TEST(HostLifecycle, RunningOutOfDescriptorsDoesNotStopTheServer) {
         if (fd >= 0) close(fd);
     }
     EXPECT_EQ(TlsExchange(port, "GET /a.txt HTTP/1.1\r\n\r\n"), Ok("text/plain; charset=utf-8", "A"));
+    EXPECT_EQ(host.Stop(), 0);
+}
+
+TEST(HostLifecycle, HostRaisesItsDescriptorLimitToTheHardLimitSilently) {
+    HostProcess host;
+    if (host.UnderWine()) GTEST_SKIP() << "a Windows process has no descriptor limit to raise";
+    rlimit mine{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &mine), 0);
+    // The host inherits the lowered soft limit.
+    rlimit lowered{256, mine.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    bool started = host.Start(FreePort());
+    setrlimit(RLIMIT_NOFILE, &mine);
+    ASSERT_TRUE(started) << host.Stderr();
+    EXPECT_EQ(host.DescriptorLimit(), mine.rlim_max);
+    EXPECT_EQ(host.Stderr(), "");
     EXPECT_EQ(host.Stop(), 0);
 }
 

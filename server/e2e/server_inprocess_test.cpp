@@ -59,7 +59,7 @@ protected:
         shownBoxes.clear();
         port_ = FreePort();
         SetListeningPort(static_cast<std::uint16_t>(port_));
-        serverState.idleLimitMs = CONNECTION_IDLE_LIMIT_MS;
+        serverState.limits = ConnectionLimits{};
         WriteFileBytes(fs::path(GetWebRootFolder()) / "a.txt", "A");
     }
     void TearDown() override {
@@ -112,13 +112,60 @@ TEST_F(InProcessServer, FailedStartReleasesEverythingAndTheNextStartTriesAgain) 
 }
 
 TEST_F(InProcessServer, SilentClientIsClosedByTheIdleLimitWithoutALine) {
-    serverState.idleLimitMs = 300;
+    serverState.limits.idleLimitMs = 300;
     ASSERT_TRUE(StartServer(nullptr));
     int silent = ConnectSilently(port_);
     ASSERT_GE(silent, 0);
     EXPECT_TRUE(WaitForPeerClose(silent, 10000));
     close(silent);
     EXPECT_EQ(LogTexts(), std::vector<std::string>{" [INFO] Server started"});
+}
+
+// How a client sends its head under shortened head limits, and whether it is answered.
+struct HeadLimitCase {
+    const char* what;
+    unsigned deadlineMs;
+    size_t sizeCap;
+    std::string start;  // sent at once
+    bool trickles;      // then one more byte of the same line every 20 ms, for ever
+    bool answered;
+};
+
+TEST_F(InProcessServer, HeadDeadlineAndSizeCapEndTheHeadOrTheConnection) {
+    // The handshake counts towards the deadline: room for a slow one on a busy machine.
+    constexpr unsigned kShortDeadlineMs = 2000;
+    std::string headerLines = "GET /a.txt HTTP/1.1\r\n";
+    while (headerLines.size() <= 6000) headerLines += "X-Filler: " + std::string(50, 'f') + "\r\n";
+    const HeadLimitCase cases[] = {
+        {"header bytes trickled past the deadline", kShortDeadlineMs, HEAD_SIZE_CAP,
+         "GET /a.txt HTTP/1.1\r\nX-Slow: ", true, true},
+        {"request line trickled past the deadline", kShortDeadlineMs, HEAD_SIZE_CAP, "GET /a.t", true, false},
+        {"header lines over the size cap", HEAD_DEADLINE_MS, 4096, headerLines, false, true},
+        {"request line over the size cap", HEAD_DEADLINE_MS, 4096,
+         "GET /" + std::string(6000, 'a') + " HTTP/1.1\r\n\r\n", false, false},
+    };
+    for (const HeadLimitCase& c : cases) {
+        StopServer();
+        fs::remove(GetLogFilePath());
+        serverState.limits.headDeadlineMs = c.deadlineMs;
+        serverState.limits.headSizeCap = c.sizeCap;
+        ASSERT_TRUE(StartServer(nullptr));
+        std::string reply;
+        if (c.trickles) {
+            EXPECT_TRUE(TlsTrickle(port_, c.start, 'x', 20, reply)) << c.what << ": the server never ended it";
+        } else {
+            reply = TlsExchange(port_, c.start);
+        }
+        std::vector<std::string> lines{" [INFO] Server started"};
+        if (c.answered) {
+            EXPECT_EQ(reply, "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                             "Content-Length: 1\r\n\r\nA") << c.what;
+            lines.push_back(" [ACCESS] 127.0.0.1 \"GET /a.txt\" 200");
+        } else {
+            EXPECT_EQ(reply, "") << c.what;
+        }
+        EXPECT_EQ(LogTexts(), lines) << c.what;
+    }
 }
 
 TEST_F(InProcessServer, StopDoesNotWaitForARunningDownload) {
@@ -157,7 +204,7 @@ TEST_F(InProcessServer, ThousandSilentConnectionsNeitherBlockARequestNorStayFore
     RaiseDescriptorLimit();
     // Long enough that no silent connection may end before the request on a busy machine:
     // the request is answered while all of them are still open.
-    serverState.idleLimitMs = 15000;
+    serverState.limits.idleLimitMs = 15000;
     ASSERT_TRUE(StartServer(nullptr));
     std::vector<int> silent;
     for (int i = 0; i < 1000 / kCrowd; ++i) silent.push_back(ConnectSilently(port_));

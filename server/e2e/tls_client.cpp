@@ -1,7 +1,9 @@
 #include "server/e2e/tls_client.h"
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -62,13 +64,11 @@ bool OpenSession(Session& session, int port) {
     return SSL_connect(session.ssl) == 1;
 }
 
-}  // namespace
-
-std::string TlsExchange(int port, const std::string& request) {
-    return TlsExchangeWithPause(port, request, [] {});
-}
-
-std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause) {
+// Sends the request and reads the reply until the server closes. When the request could
+// not be sent whole, the reply is read all the same, or "" is returned when
+// `wholeRequestOnly`.
+std::string Exchange(int port, const std::string& request, const std::function<void()>& pause,
+                     bool wholeRequestOnly) {
     Session session;
     if (!OpenSession(session, port)) return "";
     size_t sent = 0;
@@ -77,6 +77,7 @@ std::string TlsExchangeWithPause(int port, const std::string& request, const std
         if (put <= 0) break;
         sent += static_cast<size_t>(put);
     }
+    if (wholeRequestOnly && sent < request.size()) return "";
     std::string reply;
     char buffer[65536];
     bool paused = false;
@@ -88,6 +89,20 @@ std::string TlsExchangeWithPause(int port, const std::string& request, const std
         paused = true;
     }
     return reply;
+}
+
+}  // namespace
+
+std::string TlsExchange(int port, const std::string& request) {
+    return Exchange(port, request, [] {}, false);
+}
+
+std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause) {
+    return Exchange(port, request, pause, false);
+}
+
+std::string TlsExchangeWholeRequest(int port, const std::string& request) {
+    return Exchange(port, request, [] {}, true);
 }
 
 bool TlsRequestThenReset(int port, const std::string& request) {
@@ -121,6 +136,35 @@ std::string TlsSendThenEnd(int port, const std::string& bytes) {
     char buffer[4096];
     for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
     return reply;
+}
+
+bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, std::string& reply) {
+    reply.clear();
+    Session session;
+    if (!OpenSession(session, port)) return false;
+    SSL_write(session.ssl, start.data(), static_cast<int>(start.size()));
+    // Without blocking while trickling: the server's session tickets make the socket
+    // readable without any reply behind them.
+    int flags = fcntl(session.fd, F_GETFL);
+    fcntl(session.fd, F_SETFL, flags | O_NONBLOCK);
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(kReplyWaitSeconds);
+    char buffer[4096];
+    pollfd waiting{session.fd, POLLIN, 0};
+    while (reply.empty()) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        if (poll(&waiting, 1, everyMs) > 0) {
+            int got = SSL_read(session.ssl, buffer, sizeof buffer);
+            if (got > 0) reply.append(buffer, static_cast<size_t>(got));
+            else if (SSL_get_error(session.ssl, got) != SSL_ERROR_WANT_READ) return true;
+            continue;
+        }
+        SSL_write(session.ssl, &trickle, 1);
+    }
+    fcntl(session.fd, F_SETFL, flags);
+    for (int got; (got = SSL_read(session.ssl, buffer, sizeof buffer)) > 0;) {
+        reply.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
 }
 
 void PlainSendThenReset(int port, const std::string& bytes) {

@@ -13,6 +13,10 @@ std::string TlsExchange(int port, const std::string& request);
 // reads the rest afterwards.
 std::string TlsExchangeWithPause(int port, const std::string& request, const std::function<void()>& pause);
 
+// Like TlsExchange, but gives "" when the request could not be sent whole, as a client
+// does that streams a request body and gives up when the connection is reset under it.
+std::string TlsExchangeWholeRequest(int port, const std::string& request);
+
 // Sends the request, reads the first bytes of the reply, then resets the connection.
 // True when some reply had arrived.
 bool TlsRequestThenReset(int port, const std::string& request);
@@ -23,6 +27,12 @@ bool TlsSendThenReset(int port, const std::string& bytes);
 // Completes the handshake, sends the bytes, ends its sending side (a TLS close notification
 // and a TCP half-close) and reads the reply until the server closes.
 std::string TlsSendThenEnd(int port, const std::string& bytes);
+
+// Completes the handshake, sends `start`, then one `trickle` byte every `everyMs`
+// milliseconds, never ending the head, until the server replies or closes. True when it
+// did, with everything received in `reply` ("" when the server closed without a reply);
+// false when the client gave up waiting.
+bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, std::string& reply);
 
 // Plain TCP: sends the bytes and resets the connection.
 void PlainSendThenReset(int port, const std::string& bytes);
