@@ -16,6 +16,7 @@
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "test_support/temp_folder.h"
+#include "test_support/threads.h"
 
 namespace {
 
@@ -239,22 +240,21 @@ TEST_F(Sockets, ClosingTheListenerEndsAWaitingAccept) {
     std::uint16_t port = 0;
     const platform::Socket listener = Listen(port);
     ASSERT_NE(listener, platform::kInvalidSocket);
-    std::promise<void> accepting;
-    std::future<void> accepted = accepting.get_future();
+    std::promise<long> accepting;
+    std::future<long> accepter = accepting.get_future();
     std::promise<platform::AcceptFailure> ending;
     std::future<platform::AcceptFailure> result = ending.get_future();
     // Detached, so that an accept() that never returns fails this test instead of hanging it.
     std::thread([listener, accepting = std::move(accepting), ending = std::move(ending)]() mutable {
         platform::PeerAddress peer;
         platform::AcceptFailure failure = platform::AcceptFailure::Transient;
-        accepting.set_value();
+        accepting.set_value(CurrentSystemThreadId());
         const platform::Socket client = platform::AcceptConnection(listener, peer, failure);
         ending.set_value(client == platform::kInvalidSocket ? failure : platform::AcceptFailure::Transient);
     }).detach();
-    accepted.wait();
-    // Gives the thread time to block in accept(); a close that comes first must end it the
-    // same way, so the outcome does not depend on this pause.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Closes once the thread sleeps in accept() where the system tells (Linux); elsewhere
+    // the close may come first, which must end the accept the same way.
+    WaitUntilThreadSleeps(accepter.get());
     platform::CloseListener(listener);
     ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(result.get(), platform::AcceptFailure::SocketGone);
