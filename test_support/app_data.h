@@ -16,3 +16,7 @@ std::filesystem::path TestProfileMarker();
 // Removes the application's data folder for a test and returns "". When `marker` does not
 // exist it touches nothing and returns the one text that says why the test refuses to run.
 std::string ClearAppDataForTest(const std::filesystem::path& marker = TestProfileMarker());
+
+// The same for a data folder given by path, whose profile `marker` must vouch for: the
+// Linux side of the cases that run the Windows host in a Wine prefix.
+std::string ClearDataFolderForTest(const std::filesystem::path& folder, const std::filesystem::path& marker);
