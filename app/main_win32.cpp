@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/control_window_win32.h"
-#include "app/ui_slots_win32.h"
+#include "ui/ui_shared_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

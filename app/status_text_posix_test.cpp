@@ -9,7 +9,7 @@
 #include "common/folders.h"
 #include "common/port.h"
 #include "server/server.h"
-#include "test_support/temp_folder.h"
+#include "test_support/app_data.h"
 
 namespace {
 
@@ -41,7 +41,10 @@ private:
 
 class CurrentStatus : public ::testing::Test {
 protected:
-    void SetUp() override { SetEnvironmentValue("XDG_DATA_HOME", data_.path().string()); }
+    void SetUp() override {
+        const std::string refusal = ClearAppDataForTest();
+        if (!refusal.empty()) GTEST_FAIL() << refusal;
+    }
     void TearDown() override { SetListeningPort(HTTPS_PORT); }
 
     // The stopped form with the paths where the next start will look.
@@ -49,8 +52,6 @@ protected:
         return BuildStatusText({false, inUse, std::to_wstring(port), GetWebRootFolder(), TlsFilePath(L"server.crt"),
                                 TlsFilePath(L"server.key"), GetLogFilePath()});
     }
-
-    TempFolder data_;
 };
 
 TEST_F(CurrentStatus, StoppedFormTellsWhetherAnotherProgramHoldsThePort) {

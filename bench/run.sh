@@ -76,8 +76,16 @@ if [ -n "$earlier_host" ]; then
   cp "$work/exe/server.key" "$work/exe/server.crt" "$work/earlier/"
 fi
 
-port=18443
-nginx_port=18444
+# Below the range the system hands out to outgoing connections and the tests' free ports
+# (32768 and up), and away from the port the Windows test build binds (18443).
+port=28443
+nginx_port=28444
+for taken in $port $nginx_port; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/$taken") 2>/dev/null; then
+    echo "port $taken is in use by another program; the benchmark needs it" >&2
+    exit 1
+  fi
+done
 cat >"$work/nginx/nginx.conf" <<CONF
 worker_processes 2;
 pid $work/nginx.pid;

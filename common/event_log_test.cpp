@@ -1,13 +1,16 @@
 #include "common/event_log.h"
 
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <regex>
 #include <thread>
 #include <vector>
 
 #include "common/folders.h"
+#include "test_support/app_data.h"
 #include "test_support/temp_folder.h"
+#include "test_support/threads.h"
 
 namespace {
 
@@ -26,18 +29,14 @@ TEST(LogTimestamp, AlwaysTwentyThreeCharactersWithLeadingZeros) {
     EXPECT_TRUE(std::regex_match(now, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})"))) << now;
 }
 
-// Each test writes into a base folder of its own where the platform lets the environment
-// choose it (elsewhere into the fresh test profile's own log).
+// Each test starts without a log, in a profile made for tests.
 class EventLog : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetEnvironmentValue("XDG_DATA_HOME", base_.path().string());
-        std::error_code ignored;
-        fs::remove_all(fs::path(GetLogFolder()), ignored);
+        const std::string refusal = ClearAppDataForTest();
+        if (!refusal.empty()) GTEST_FAIL() << refusal;
     }
     std::string LogContent() { return ReadFileBytes(fs::path(GetLogFilePath())); }
-
-    TempFolder base_;
 };
 
 TEST_F(EventLog, FirstLineCreatesFolderAndFileThenLinesAreAppended) {
@@ -57,9 +56,17 @@ TEST_F(EventLog, LinesWaitWhileTheLockIsHeld) {
     std::thread writer;
     {
         std::lock_guard<std::mutex> viewer(logMutex);
-        writer = std::thread([] { AppendLogLine("late"); });
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_FALSE(fs::exists(fs::path(GetLogFilePath())));
+        std::promise<long> writing;
+        std::future<long> writerId = writing.get_future();
+        writer = std::thread([&writing] {
+            writing.set_value(CurrentSystemThreadId());
+            AppendLogLine("late");
+        });
+        // Once the writer sleeps it waits for the lock (where the system tells; elsewhere
+        // only the outcome below is checked): it has not written, and cannot.
+        if (WaitUntilThreadSleeps(writerId.get())) {
+            EXPECT_FALSE(fs::exists(fs::path(GetLogFilePath())));
+        }
     }
     writer.join();
     EXPECT_EQ(LogContent(), "late\r\n");

@@ -5,6 +5,7 @@
 
 #include "common/port.h"
 #include "platform/folders.h"
+#include "test_support/app_data.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -44,6 +45,22 @@ TEST(Port, TextIsThePlainDecimalNumber) {
     SetListeningPort(8443);
     EXPECT_EQ(PortText(), L"8443");
     SetListeningPort(HTTPS_PORT);
+}
+
+// The tests that delete the application's data folder run only in a profile made for them
+// (on Windows it is the user's own Web Root): elsewhere they refuse before touching it.
+TEST(TestProfile, WithoutItsMarkerTheDataFolderIsLeftAlone) {
+    namespace fs = std::filesystem;
+    const std::string ownProfile = ClearAppDataForTest();
+    ASSERT_EQ(ownProfile, "") << "this run's own profile must be one made for tests";
+    const fs::path kept = fs::path(GetWebRootFolder()) / "kept.txt";
+    WriteFileBytes(kept, "kept");
+    TempFolder unmarked;
+    const std::string refusal = ClearAppDataForTest(unmarked.path() / TestProfileMarker().filename());
+    EXPECT_EQ(refusal.rfind("Refusing to run: this test deletes ", 0), 0u) << refusal;
+    EXPECT_EQ(ReadFileBytes(kept), "kept");
+    EXPECT_EQ(ClearAppDataForTest(), "");
+    EXPECT_FALSE(fs::exists(kept));
 }
 
 }  // namespace

@@ -6,10 +6,13 @@
 #include <string>
 #include <string_view>
 
-// Exact UTF-8 of the wide text; "" for "" and for text that cannot be converted.
+// Exact UTF-8 of the wide text; "" for "". What is not well formed (a lone surrogate, on
+// Linux a value above U+10FFFF) becomes U+FFFD and the rest converts.
 std::string WideToUtf8(std::wstring_view wide);
 
-// The wide text of UTF-8 bytes; "" for "" and for bytes that are not UTF-8.
+// The wide text of UTF-8 bytes; "" for "". Each broken, cut-short or overlong sequence
+// becomes one U+FFFD and the bytes after it convert as usual, so one odd byte in a log
+// line never blanks the whole text.
 std::wstring Utf8ToWide(std::string_view utf8);
 
 // The system's message for a system or socket error code with trailing carriage returns,

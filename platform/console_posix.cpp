@@ -1,9 +1,10 @@
 #include "platform/console.h"
 
-#include <cerrno>
 #include <csignal>
 #include <pthread.h>
 #include <unistd.h>
+
+#include "platform/descriptors_posix.h"
 
 namespace platform {
 
@@ -17,20 +18,10 @@ sigset_t TerminationSignals() {
     return signals;
 }
 
-void WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        done += static_cast<size_t>(put);
-    }
-}
-
 }  // namespace
 
 void PrepareForTermination() {
-    std::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
     sigset_t signals = TerminationSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
@@ -43,11 +34,11 @@ void WaitForTermination() {
 }
 
 void WriteStdout(const std::string& utf8) {
-    WriteAll(STDOUT_FILENO, utf8);
+    WriteAllBytes(STDOUT_FILENO, utf8);
 }
 
 void WriteStderr(const std::string& utf8) {
-    WriteAll(STDERR_FILENO, utf8);
+    WriteAllBytes(STDERR_FILENO, utf8);
 }
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/files.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <windows.h>
 
@@ -9,31 +8,33 @@ namespace platform {
 
 namespace {
 
-HANDLE Handle(FileHandle file) {
-    return reinterpret_cast<HANDLE>(file);
+HANDLE Handle(const FileHandle& file) {
+    return reinterpret_cast<HANDLE>(file.native());
 }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+FileHandle Owned(HANDLE file) {
+    return file == INVALID_HANDLE_VALUE ? FileHandle() : FileHandle(reinterpret_cast<NativeFile>(file));
+}
 
 }  // namespace
 
-FileHandle OpenFileForReading(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
+void CloseFile(NativeFile file) {
+    CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
-bool IsDiskFile(FileHandle file) {
+FileHandle OpenFileForReading(const std::wstring& path) {
+    return Owned(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool IsDiskFile(const FileHandle& file) {
     // Without FILE_FLAG_BACKUP_SEMANTICS CreateFileW refuses folders, so a disk handle
     // from OpenFileForReading is always a file; this keeps out pipes, consoles and devices
     // such as NUL or COM1, which open under their reserved names in any folder.
     return GetFileType(Handle(file)) == FILE_TYPE_DISK;
 }
 
-bool FileSize(FileHandle file, std::uint64_t& size) {
+bool FileSize(const FileHandle& file, std::uint64_t& size) {
     LARGE_INTEGER length;
     if (!GetFileSizeEx(Handle(file), &length)) return false;
     size = static_cast<std::uint64_t>(length.QuadPart);
@@ -41,16 +42,15 @@ bool FileSize(FileHandle file, std::uint64_t& size) {
 }
 
 FileHandle OpenFileForSharedReading(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
+    return Owned(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The offset goes in an OVERLAPPED; on a handle opened without FILE_FLAG_OVERLAPPED the
 // read still completes before ReadFile returns. At or past the end ReadFile fails with
 // ERROR_HANDLE_EOF, which only means there is nothing more to read. One ReadFile takes at
 // most a DWORD of bytes, so larger requests go in pieces.
-bool ReadFileRange(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
+bool ReadFileRange(const FileHandle& file, std::uint64_t offset, char* buffer, std::size_t size,
                    std::size_t& bytesRead) {
     constexpr std::size_t kLargestRead = 1u << 30;
     bytesRead = 0;
@@ -70,22 +70,17 @@ bool ReadFileRange(FileHandle file, std::uint64_t offset, char* buffer, std::siz
     return true;
 }
 
-void CloseFile(FileHandle file) {
-    CloseHandle(Handle(file));
-}
-
 // Opened by its wide name (the C runtime would squeeze the path through the ANSI code
 // page). FILE_APPEND_DATA alone makes each write land at the end even with other writers;
 // FILE_SHARE_DELETE lets the log viewer delete the file while a line is being added.
 bool AppendToFile(const std::wstring& path, std::string_view bytes) {
     if (bytes.size() > MAXDWORD) return false;
-    const HANDLE opened = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const UniqueHandle file(opened);
+    const FileHandle file = Owned(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    return WriteFile(Handle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
 

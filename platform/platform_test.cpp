@@ -16,6 +16,7 @@
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "test_support/temp_folder.h"
+#include "test_support/threads.h"
 
 namespace {
 
@@ -39,11 +40,10 @@ std::wstring Wide(const fs::path& path) {
 
 std::string ReadWithPlatform(const std::wstring& path, std::size_t ask) {
     const platform::FileHandle file = platform::OpenFileForReading(path);
-    if (file == platform::kNoFile) return "<not opened>";
+    if (!file) return "<not opened>";
     std::string buffer(ask, '\0');
     std::size_t got = 0;
     const bool read = platform::ReadFileRange(file, 0, buffer.data(), ask, got);
-    platform::CloseFile(file);
     return read ? buffer.substr(0, got) : "<read failed>";
 }
 
@@ -94,12 +94,11 @@ TEST(Files, SizeAndKindOfAnOpenFile) {
     TempFolder temp;
     WriteFileBytes(temp.path() / "ten", "0123456789");
     const platform::FileHandle file = platform::OpenFileForReading(Wide(temp.path() / "ten"));
-    ASSERT_NE(file, platform::kNoFile);
+    ASSERT_TRUE(file);
     std::uint64_t size = 0;
     EXPECT_TRUE(platform::FileSize(file, size));
     EXPECT_EQ(size, 10u);
     EXPECT_TRUE(platform::IsDiskFile(file));
-    platform::CloseFile(file);
 }
 
 // A folder, and the names that open a device in any Windows folder: whatever opens must
@@ -108,9 +107,8 @@ TEST(Files, FoldersAndDevicesAreNeverDiskFiles) {
     TempFolder temp;
     for (const char* name : {"", "NUL", "nul.txt"}) {
         const platform::FileHandle file = platform::OpenFileForReading(Wide(temp.path() / name));
-        if (file == platform::kNoFile) continue;
+        if (!file) continue;
         EXPECT_FALSE(platform::IsDiskFile(file)) << name;
-        platform::CloseFile(file);
     }
 }
 
@@ -242,22 +240,21 @@ TEST_F(Sockets, ClosingTheListenerEndsAWaitingAccept) {
     std::uint16_t port = 0;
     const platform::Socket listener = Listen(port);
     ASSERT_NE(listener, platform::kInvalidSocket);
-    std::promise<void> accepting;
-    std::future<void> accepted = accepting.get_future();
+    std::promise<long> accepting;
+    std::future<long> accepter = accepting.get_future();
     std::promise<platform::AcceptFailure> ending;
     std::future<platform::AcceptFailure> result = ending.get_future();
     // Detached, so that an accept() that never returns fails this test instead of hanging it.
     std::thread([listener, accepting = std::move(accepting), ending = std::move(ending)]() mutable {
         platform::PeerAddress peer;
         platform::AcceptFailure failure = platform::AcceptFailure::Transient;
-        accepting.set_value();
+        accepting.set_value(CurrentSystemThreadId());
         const platform::Socket client = platform::AcceptConnection(listener, peer, failure);
         ending.set_value(client == platform::kInvalidSocket ? failure : platform::AcceptFailure::Transient);
     }).detach();
-    accepted.wait();
-    // Gives the thread time to block in accept(); a close that comes first must end it the
-    // same way, so the outcome does not depend on this pause.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Closes once the thread sleeps in accept() where the system tells (Linux); elsewhere
+    // the close may come first, which must end the accept the same way.
+    WaitUntilThreadSleeps(accepter.get());
     platform::CloseListener(listener);
     ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(result.get(), platform::AcceptFailure::SocketGone);

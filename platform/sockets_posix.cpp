@@ -2,12 +2,13 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/descriptors_posix.h"
 
 namespace platform {
 
@@ -52,9 +53,7 @@ AcceptFailure ClassifyAcceptError(int error) {
 }  // namespace
 
 bool NetStartup() {
-    // A peer that resets while a response is being written must cost one connection,
-    // not the process.
-    std::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
     return true;
 }
 

@@ -172,9 +172,9 @@ std::string PeerAddressNumericText(const PeerAddress& peer) {
     return text;
 }
 
-// Starts Winsock for itself, so it works before NetStartup and from any thread. The 200 ms
-// limits are set as asked, but Windows' connect() does not heed them: a closed port on
-// Windows answers "refused" only after its own retries (about 2 s); Wine refuses at once.
+// Starts Winsock for itself, so it works before NetStartup and from any thread. True when
+// the connect to 127.0.0.1:port completes within 200 ms; a refused, failed or slower one
+// gives false after at most those 200 ms.
 bool ProbeLocalPort(std::uint16_t port) {
     const WinsockSession session;
     if (!session.started()) return false;
@@ -187,7 +187,8 @@ bool ProbeLocalPort(std::uint16_t port) {
     // about two seconds: the status panel would freeze the window on every tick. The
     // connect runs without blocking and is given the same 200 ms.
     u_long nonBlocking = 1;
-    ioctlsocket(probe.get(), FIONBIO, &nonBlocking);
+    // FIONBIO is an unsigned constant whose top bit is set; ioctlsocket takes it as a long.
+    ioctlsocket(probe.get(), static_cast<long>(FIONBIO), &nonBlocking);
     if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
     fd_set writable;

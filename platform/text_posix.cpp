@@ -54,17 +54,17 @@ std::wstring Utf8ToWideText(std::string_view utf8) {
         } else {
             trail = -1, c = 0, least = 0;
         }
-        int taken = 0;
-        while (taken < trail && i + 1 + taken < utf8.size() &&
+        std::size_t taken = 0;
+        while (static_cast<int>(taken) < trail && i + 1 + taken < utf8.size() &&
                (static_cast<unsigned char>(utf8[i + 1 + taken]) & 0xC0) == 0x80) {
             c = (c << 6) | (static_cast<unsigned char>(utf8[i + 1 + taken]) & 0x3F);
             ++taken;
         }
         // A stray or cut-short sequence, an overlong form, a surrogate or a value past
         // Unicode is one replacement character; the bytes that follow are read afresh.
-        bool valid = taken == trail && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        bool valid = static_cast<int>(taken) == trail && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
         out += valid ? static_cast<wchar_t>(c) : L'\uFFFD';
-        i += 1 + static_cast<size_t>(taken);
+        i += 1 + taken;
     }
     return out;
 }

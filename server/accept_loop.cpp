@@ -52,9 +52,9 @@ void RunConnectionThread(void* job) {
 // Starts a detached thread for the connection. When no thread can be had, the connection
 // is closed and the loop goes on accepting.
 void HandOff(ServerState& server, platform::Socket client, const platform::PeerAddress& peer) {
-    SSL_CTX_up_ref(server.sslContext);
+    SSL_CTX_up_ref(server.sslContext.get());
     auto job = std::unique_ptr<ConnectionJob>(new ConnectionJob{
-        server, client, peer, std::unique_ptr<SSL_CTX, SslContextRelease>(server.sslContext), server.webRoot,
+        server, client, peer, std::unique_ptr<SSL_CTX, SslContextRelease>(server.sslContext.get()), server.webRoot,
         server.limits});
     CountConnectionStart();
     if (platform::StartDetachedThread(RunConnectionThread, job.get(), kConnectionStackBytes)) {

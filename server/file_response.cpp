@@ -41,7 +41,7 @@ bool IsDeviceDigit(wchar_t c) {
 FileResponse OpenFileResponse(const std::wstring& path, std::wstring_view relative) {
     FileBody body;
     body.file = platform::OpenFileForReading(path);
-    if (body.file == platform::kNoFile) return Fixed(FixedReply::NotFound);
+    if (!body.file) return Fixed(FixedReply::NotFound);
 
     // A folder, a device or a pipe is not a file that can be served.
     if (!platform::IsDiskFile(body.file)) return Fixed(FixedReply::NotFound);
@@ -60,35 +60,13 @@ FileResponse OpenFileResponse(const std::wstring& path, std::wstring_view relati
 
     FileResponse response;
     response.status = 200;
+    // body.length is at most MAX_FILE_SIZE (50 MiB), so it fits the header's 32 bits.
     response.head = BuildOkHeader(ContentTypeFor(relative), static_cast<std::uint32_t>(body.length));
     response.body = std::move(body);
     return response;
 }
 
 }  // namespace
-
-FileBody::FileBody(FileBody&& other) noexcept
-    : file(other.file), length(other.length), offset(other.offset), buffer(std::move(other.buffer)),
-      pending(other.pending) {
-    other.file = platform::kNoFile;
-}
-
-FileBody& FileBody::operator=(FileBody&& other) noexcept {
-    if (this != &other) {
-        if (file != platform::kNoFile) platform::CloseFile(file);
-        file = other.file;
-        length = other.length;
-        offset = other.offset;
-        buffer = std::move(other.buffer);
-        pending = other.pending;
-        other.file = platform::kNoFile;
-    }
-    return *this;
-}
-
-FileBody::~FileBody() {
-    if (file != platform::kNoFile) platform::CloseFile(file);
-}
 
 bool NextBodyPiece(FileBody& body, std::string_view& piece) {
     if (body.offset >= body.length || !body.buffer) return false;

@@ -20,16 +20,11 @@ inline constexpr std::size_t FILE_CHUNK_BYTES = 128 * 1024;
 // The body of a 200 response, read piece by piece while it is sent. It holds the file open
 // (others may read it, not change it) until the body is done or dropped.
 struct FileBody {
-    platform::FileHandle file = platform::kNoFile;
+    platform::FileHandle file;
     std::uint64_t length = 0;   // as announced by Content-Length
     std::uint64_t offset = 0;   // bytes handed out so far
     std::unique_ptr<char[]> buffer;
     std::size_t pending = 0;    // bytes read into the buffer but not yet handed out
-
-    FileBody() = default;
-    FileBody(FileBody&& other) noexcept;
-    FileBody& operator=(FileBody&& other) noexcept;
-    ~FileBody();
 };
 
 // The next piece of the body, valid until the next call; false once the announced length

@@ -8,7 +8,6 @@
 #include "common/port.h"
 #include "common/text.h"
 #include "platform/folders.h"
-#include "server/accept_loop.h"
 
 ServerState serverState;
 
@@ -32,15 +31,15 @@ void ShowSocketError(platform::WindowHandle owner, const std::wstring& what, int
     ShowError(owner, what + WindowsErrorText(static_cast<std::uint32_t>(error)));
 }
 
-// Gives back what a start took from the socket library on: the listener, the context and
+// The one release of what a start takes from the socket library on, used by a failed start
+// and by the stop: closes the listener (which ends the accept thread's wait), joins the
+// accept thread when there is one, drops the record's reference to the context and ends
 // the one socket library start.
-void ReleaseStart(ServerState& server) {
+void ReleaseServer(ServerState& server) {
     platform::Socket listener = server.listenSocket.exchange(platform::kInvalidSocket);
     if (listener != platform::kInvalidSocket) platform::CloseListener(listener);
-    if (server.sslContext != nullptr) {
-        SSL_CTX_free(server.sslContext);
-        server.sslContext = nullptr;
-    }
+    if (server.acceptThread.joinable()) server.acceptThread.join();
+    server.sslContext.reset();
     platform::NetCleanup();
 }
 
@@ -48,24 +47,26 @@ void ReleaseStart(ServerState& server) {
 bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
     // Connections are not waited for: one may still be in its handshake while the process
     // exits, so the library must not free its global state from an exit handler under it.
-    // Only the first initialisation of the process decides this.
+    // Only the first initialisation of the process decides this, so this call comes first.
     OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+    // The TLS library, then the crypto library beneath it, at every start: each is a no-op
+    // once the library is ready.
     OPENSSL_init_ssl(0, nullptr);
     OPENSSL_init_crypto(0, nullptr);
-    server.sslContext = SSL_CTX_new(TLS_server_method());
+    server.sslContext.reset(SSL_CTX_new(TLS_server_method()));
     if (server.sslContext == nullptr) {
         ShowTlsError(owner, L"SSL_CTX_new failed.");
         return false;
     }
-    if (SSL_CTX_use_certificate_file(server.sslContext, WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (SSL_CTX_use_certificate_file(server.sslContext.get(), WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
         ShowTlsError(owner, L"Failed to load certificate (server.crt).");
         return false;
     }
-    if (SSL_CTX_use_PrivateKey_file(server.sslContext, WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (SSL_CTX_use_PrivateKey_file(server.sslContext.get(), WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {
         ShowTlsError(owner, L"Failed to load private key (server.key).");
         return false;
     }
-    if (SSL_CTX_check_private_key(server.sslContext) != 1) {
+    if (SSL_CTX_check_private_key(server.sslContext.get()) != 1) {
         ShowTlsError(owner, L"Private key does not match certificate.");
         return false;
     }
@@ -117,8 +118,8 @@ bool StartServer(platform::WindowHandle owner) {
         return false;
     }
     server.exeFolder = GetExeFolder();
-    server.certPath = server.exeFolder + platform::kPathSeparator + L"server.crt";
-    server.keyPath = server.exeFolder + platform::kPathSeparator + L"server.key";
+    server.certPath = TlsFilePath(L"server.crt");
+    server.keyPath = TlsFilePath(L"server.key");
     if (!platform::PathExists(server.certPath) || !platform::PathExists(server.keyPath)) {
         ShowError(owner, L"Certificate/key not found in EXE folder:\n" + server.exeFolder + kCertificateHint);
         return false;
@@ -128,7 +129,7 @@ bool StartServer(platform::WindowHandle owner) {
         return false;
     }
     if (!LoadTlsContext(server, owner) || !OpenListener(server, owner) || !StartAcceptThread(server, owner)) {
-        ReleaseStart(server);
+        ReleaseServer(server);
         return false;
     }
     server.running = true;
@@ -140,14 +141,7 @@ void StopServer() {
     ServerState& server = serverState;
     if (!server.running) return;
     server.stopRequested = true;
-    platform::Socket listener = server.listenSocket.exchange(platform::kInvalidSocket);
-    if (listener != platform::kInvalidSocket) platform::CloseListener(listener);
-    if (server.acceptThread.joinable()) server.acceptThread.join();
-    if (server.sslContext != nullptr) {
-        SSL_CTX_free(server.sslContext);
-        server.sslContext = nullptr;
-    }
-    platform::NetCleanup();
+    ReleaseServer(server);
     server.running = false;
     AppendLogLine(LogTimestamp() + " [INFO] Server stopped");
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -9,6 +10,7 @@
 
 #include "platform/message_box.h"
 #include "platform/sockets.h"
+#include "server/accept_loop.h"
 #include "server/connection.h"
 
 struct ServerState {
@@ -25,7 +27,7 @@ struct ServerState {
 
     // One reference owned from a successful start to the stop; null whenever the server
     // does not run. Each connection takes a reference of its own when it is accepted.
-    SSL_CTX* sslContext = nullptr;
+    std::unique_ptr<SSL_CTX, SslContextRelease> sslContext;
 
     // Recomputed by each start that gets that far; kept after a stop. The main thread
     // reads them for the status panel; each connection takes its own copy of webRoot.

@@ -28,6 +28,3 @@ std::string ReadFileBytes(const std::filesystem::path& file);
 
 // The text with every backslash replaced by this platform's path separator.
 std::wstring WithPlatformSeparators(std::wstring text);
-
-// Sets or replaces an environment variable of this process.
-void SetEnvironmentValue(const std::string& name, const std::string& value);

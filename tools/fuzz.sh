@@ -8,8 +8,15 @@
 # leaves its input in build/fuzz/findings/ and fails the run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-15}
-keep=${2:-}
+seconds=15
+keep=no
+for argument in "$@"; do
+  case "$argument" in
+    --keep) keep=yes ;;
+    *[!0-9]* | "") echo "usage: $0 [seconds per fuzzer] [--keep]" >&2; exit 2 ;;
+    *) seconds=$argument ;;
+  esac
+done
 "$top/tools/install-packages.sh" linux fuzz
 
 openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
@@ -20,9 +27,16 @@ cmake --build "$build" >/dev/null
 
 findings="$build/findings"
 mkdir -p "$findings"
+# Each fuzzer's working copy of its corpus lives below one folder, removed however the run
+# ends (Ctrl+C included).
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 for fuzzer in "$build"/fuzz/*_fuzzer; do
   name=$(basename "$fuzzer" _fuzzer)
-  work=$(mktemp -d)
+  work="$scratch/$name"
+  mkdir -p "$work"
   mkdir -p "$top/fuzz/corpus/$name"
   cp -r "$top/fuzz/corpus/$name/." "$work/"
   echo "fuzzing $name for ${seconds}s" >&2
@@ -32,11 +46,10 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
   grep -E '^stat::number_of_executed_units|^stat::new_units_added' "$build/$name.log" | sed "s/^/  $name /" >&2 || true
   if [ "$status" -ne 0 ]; then
     tail -40 "$build/$name.log" >&2
-    rm -rf "$work"
     echo "$name failed; its input is in $findings" >&2
     exit 1
   fi
-  if [ "$keep" = --keep ]; then
+  if [ "$keep" = yes ]; then
     "$fuzzer" -merge=1 "$top/fuzz/corpus/$name" "$work" 2>/dev/null
   fi
   rm -rf "$work"

@@ -32,7 +32,15 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
-[ "$(id -u)" -ne 0 ] && sudo=sudo
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Installing them needs root, and there is no sudo here: run this command as root once," >&2
+    echo "or install them as root with: apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=sudo
+fi
 echo "Installing: ${missing[*]}" >&2
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

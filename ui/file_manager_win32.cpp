@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_slots_win32.h"
 #include "common/folders.h"
 #include "ui/file_names.h"
+#include "ui/ui_shared_win32.h"
 
 namespace {
 
@@ -45,12 +45,13 @@ std::vector<std::wstring> SelectedNames(HWND window) {
     LRESULT got = SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(indices.data()));
     if (got <= 0) return {};
     std::vector<std::wstring> names;
-    for (LRESULT i = 0; i < got; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
         wchar_t name[MAX_PATH] = {};
+        const auto index = static_cast<WPARAM>(indices[i]);
         // An entry longer than a file name cannot come from the listing; it is skipped
         // rather than overrunning the buffer.
-        if (SendMessageW(list, LB_GETTEXTLEN, indices[i], 0) >= MAX_PATH) continue;
-        SendMessageW(list, LB_GETTEXT, indices[i], reinterpret_cast<LPARAM>(name));
+        if (SendMessageW(list, LB_GETTEXTLEN, index, 0) >= MAX_PATH) continue;
+        SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(name));
         names.emplace_back(name);
     }
     return names;

@@ -11,7 +11,7 @@ namespace {
 
 // Reads the file's bytes [offset, offset + length) into `block`. False when the read failed
 // or found fewer bytes: the file shrank since its size was taken.
-bool ReadBlock(platform::FileHandle file, std::uint64_t offset, std::size_t length, std::string& block) {
+bool ReadBlock(const platform::FileHandle& file, std::uint64_t offset, std::size_t length, std::string& block) {
     block.resize(length);
     std::size_t got = 0;
     return platform::ReadFileRange(file, offset, block.data(), length, got) && got == length;
@@ -21,7 +21,7 @@ bool ReadBlock(platform::FileHandle file, std::uint64_t offset, std::size_t leng
 // bytes, or all of them when there are fewer feeds. Whatever ends the file, that holds
 // every one of the last LOG_TAIL_LINES lines and starts at a line's beginning. Bytes
 // appended after the size was taken are left for the next reading. False when a read failed.
-bool ReadTailBytes(platform::FileHandle file, std::uint64_t size, std::size_t blockBytes, std::string& tail) {
+bool ReadTailBytes(const platform::FileHandle& file, std::uint64_t size, std::size_t blockBytes, std::string& tail) {
     std::vector<std::string> blocks;  // the last block first
     std::uint64_t start = size;
     std::size_t feeds = 0;
@@ -69,12 +69,8 @@ std::vector<std::string> ReadLogTail(const std::wstring& path) {
 
 std::vector<std::string> ReadLogTailInBlocks(const std::wstring& path, std::size_t blockBytes) {
     // Shared so that the log's writer, in this process or another, is never refused.
-    platform::FileHandle file = platform::OpenFileForSharedReading(path);
-    if (file == platform::kNoFile) return {};
-    struct Closer {
-        platform::FileHandle file;
-        ~Closer() { platform::CloseFile(file); }
-    } closer{file};
+    const platform::FileHandle file = platform::OpenFileForSharedReading(path);
+    if (!file) return {};
 
     std::uint64_t size = 0;
     std::string tail;

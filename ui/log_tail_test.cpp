@@ -131,10 +131,10 @@ TEST_F(LogTail, SameAsReadingFrontToBackForRandomLogs) {
     std::uniform_int_distribution<int> length(0, 400);
     for (int round = 0; round < 400; ++round) {
         std::string bytes(static_cast<std::size_t>(length(random)), ' ');
-        for (char& c : bytes) c = alphabet[pick(random)];
+        for (char& c : bytes) c = alphabet[static_cast<std::size_t>(pick(random))];
         WriteFileBytes(file_, bytes);
         Lines expected = ReadLogTailFrontToBack(file_);
-        for (std::size_t size : {1, 2, 3, 4, 5, 8, 13, 64, 4096}) {
+        for (std::size_t size : {1u, 2u, 3u, 4u, 5u, 8u, 13u, 64u, 4096u}) {
             ASSERT_EQ(ReadLogTailInBlocks(file_.wstring(), size), expected) << round << " " << size;
         }
     }
@@ -151,7 +151,8 @@ TEST_F(LogTail, ReadsOnlyTheEndOfAHugeLog) {
     }
     if (error) GTEST_SKIP() << "no file this large here: " << error.message();
     std::string tail = "\n" + NumberedLines(1, 60);
-    std::ofstream(file_, std::ios::binary | std::ios::in | std::ios::ate).write(tail.data(), tail.size());
+    std::ofstream(file_, std::ios::binary | std::ios::in | std::ios::ate)
+        .write(tail.data(), static_cast<std::streamsize>(tail.size()));
     EXPECT_EQ(ReadLogTail(file_.wstring()), NumberedList(11, 50));
 }
 
@@ -199,21 +200,20 @@ TEST_F(LogTail, ViewTextShowsEveryLineAfterOneWithANul) {
 // The log's writer appends and the viewer deletes while another reader holds the file.
 TEST_F(LogTail, SharedReadingLeavesTheLogFreeToWriteAndDelete) {
     WriteFileBytes(file_, "one\r\n");
-    platform::FileHandle reader = platform::OpenFileForSharedReading(file_.wstring());
-    ASSERT_NE(reader, platform::kNoFile);
+    const platform::FileHandle reader = platform::OpenFileForSharedReading(file_.wstring());
+    ASSERT_TRUE(reader);
     EXPECT_TRUE(platform::AppendToFile(file_.wstring(), "two\r\n"));
     EXPECT_EQ(ReadLogTail(file_.wstring()), (Lines{"one", "two"}));
     std::error_code error;
     EXPECT_TRUE(fs::remove(file_, error)) << error.message();
-    platform::CloseFile(reader);
 }
 
 TEST(ReadFileRange, ReadsFromTheOffsetAndStopsAtTheEnd) {
     TempFolder temp;
     fs::path file = temp.path() / "range";
     WriteFileBytes(file, "0123456789");
-    platform::FileHandle handle = platform::OpenFileForSharedReading(file.wstring());
-    ASSERT_NE(handle, platform::kNoFile);
+    const platform::FileHandle handle = platform::OpenFileForSharedReading(file.wstring());
+    ASSERT_TRUE(handle);
     const struct {
         std::uint64_t offset;
         std::size_t size;
@@ -227,8 +227,7 @@ TEST(ReadFileRange, ReadsFromTheOffsetAndStopsAtTheEnd) {
         EXPECT_TRUE(platform::ReadFileRange(handle, c.offset, buffer.data(), c.size, read)) << c.offset;
         EXPECT_EQ(buffer.substr(0, read), c.bytes) << c.offset;
     }
-    platform::CloseFile(handle);
-    EXPECT_EQ(platform::OpenFileForSharedReading((temp.path() / "absent").wstring()), platform::kNoFile);
+    EXPECT_FALSE(platform::OpenFileForSharedReading((temp.path() / "absent").wstring()));
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <mutex>
 
-#include "app/ui_slots_win32.h"
 #include "common/event_log.h"
 #include "common/folders.h"
 #include "ui/log_tail.h"
+#include "ui/ui_shared_win32.h"
 
 namespace {
 

@@ -36,7 +36,9 @@ protected:
     // The status text is rebuilt on every tick, each time with a port probe that has 200 ms:
     // one slow probe on a busy machine shows for one tick only, so wait for the expected text.
     void ExpectStatusLines(HWND main, const std::vector<std::wstring>& expected) {
-        if (!WaitUntil([&] { return StatusLines(main) == expected; })) EXPECT_EQ(StatusLines(main), expected);
+        if (!WaitUntil([&] { return StatusLines(main) == expected; })) {
+            EXPECT_EQ(StatusLines(main), expected);
+        }
     }
 
     // Waits until the panel's first line reads `firstLine`; the panel follows the server
@@ -260,7 +262,7 @@ const FailedStartCase kFailedStarts[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(TlsFiles, FailedStartUi, testing::ValuesIn(kFailedStarts),
-                         [](const testing::TestParamInfo<FailedStartCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<FailedStartCase>& tested) { return tested.param.name; });
 
 }  // namespace
 }  // namespace uitest

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "app/ui_test/tls_client_win32.h"
@@ -127,7 +128,7 @@ TEST_F(ToolWindowsUi, LogViewerShowsTheLastFiftyLinesWhateverTheirEndings) {
     EXPECT_EQ(_wcsicmp(ClassName(GetDlgItem(viewer, kLogTextId)).c_str(), L"RICHEDIT50W"), 0);
     EXPECT_TRUE(WaitForViewText(viewer, ExpectedView(lines)))
         << "view: " << testing::PrintToString(ViewText(viewer));
-    EXPECT_TRUE(SaveScreenshot(viewer, ScreenshotFile("log_viewer.bmp")));
+    EXPECT_TRUE(SaveScreenshot(viewer, ScreenshotFile("log_viewer_line_endings.bmp")));
 
     // A second "Log" brings back the same window, restored and reloaded.
     ShowWindow(viewer, SW_MINIMIZE);
@@ -242,6 +243,30 @@ TEST_F(ToolWindowsUi, ClearLogKeepsTheFileOnNoDeletesItOnYesAndTheNextRequestSta
     PostClick(viewer, kLogRefreshId);
     EXPECT_TRUE(WaitForViewText(viewer, ExpectedView(after)));
 
+    // The log as a user sees it (the README's picture): a restart, then a visitor's requests.
+    ASSERT_TRUE(ClickStartStopUntil(main, L"Start server"));
+    ASSERT_TRUE(ClickStartStopUntil(main, L"Stop server"));
+    WriteFileBytes(WebRootFolder() / L"index.html", "<!doctype html><title>Pellwick</title>\n");
+    WriteFileBytes(WebRootFolder() / L"style.css", "body { font-family: sans-serif; }\n");
+    const char* visits[] = {"GET / HTTP/1.1",         "GET /style.css HTTP/1.1",  "GET /favicon.ico HTTP/1.1",
+                            "HEAD /hello.txt HTTP/1.1", "POST /hello.txt HTTP/1.1", "GET /../secret.txt HTTP/1.1"};
+    for (const char* visit : visits) TlsExchange(kPort, std::string(visit) + "\r\nHost: localhost\r\n\r\n");
+    const std::size_t logged = after.size() + 2 + std::size(visits);
+    ASSERT_TRUE(WaitUntil([&] { return LogLines().size() == logged; }));
+    const std::vector<std::string> visited = LogLines();
+    const std::vector<std::string> expectedTexts = {
+        " [ACCESS] 127.0.0.1 \"GET /hello.txt\" 200", " [INFO] Server stopped",
+        " [INFO] Server started",                     " [ACCESS] 127.0.0.1 \"GET /\" 200",
+        " [ACCESS] 127.0.0.1 \"GET /style.css\" 200", " [ACCESS] 127.0.0.1 \"GET /favicon.ico\" 404",
+        " [ACCESS] 127.0.0.1 \"HEAD /hello.txt\" 200", " [ACCESS] 127.0.0.1 \"POST /hello.txt\" 405",
+        " [ACCESS] 127.0.0.1 \"GET /../secret.txt\" 400"};
+    std::vector<std::string> texts;
+    for (const std::string& line : visited) texts.push_back(WithoutStamp(line));
+    EXPECT_EQ(texts, expectedTexts);
+    PostClick(viewer, kLogRefreshId);
+    EXPECT_TRUE(WaitForViewText(viewer, ExpectedView(visited)));
+    EXPECT_TRUE(SaveScreenshot(viewer, ScreenshotFile("log_viewer.bmp")));
+
     // A missing log folder is made again by the clear.
     fs::remove_all(LogFilePath().parent_path());
     PostClick(viewer, kLogClearId);
@@ -320,7 +345,7 @@ TEST_F(ToolWindowsUi, DeleteNamesTheFirstTenOfElevenAndDeletesExactlyThoseOnYes)
 
     SelectRange(manager, 0, 10);
     std::wstring question = L"Delete selected files?\n\n";
-    for (int i = 0; i < 10; ++i) question += listed[i] + L"\n";
+    for (std::size_t i = 0; i < 10; ++i) question += listed[i] + L"\n";
     question += L"...\n";
 
     PostClick(manager, kFmDeleteId);

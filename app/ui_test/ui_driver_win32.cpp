@@ -50,7 +50,7 @@ int DibRowBytes(int width) {
 // The screen's pixels under `area`, bottom row first, as a 24-bit DIB holds them.
 std::vector<unsigned char> CaptureScreen(const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
-    std::vector<unsigned char> pixels(static_cast<size_t>(DibRowBytes(width)) * height);
+    std::vector<unsigned char> pixels(static_cast<size_t>(DibRowBytes(width)) * static_cast<size_t>(height));
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);

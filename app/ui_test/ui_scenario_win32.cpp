@@ -5,6 +5,7 @@
 
 #include "app/status_text.h"
 #include "app/ui_test/tls_client_win32.h"
+#include "test_support/app_data.h"
 
 namespace fs = std::filesystem;
 
@@ -132,8 +133,8 @@ SIZE ClientSize(HWND window) {
 }
 
 void UiScenario::SetUp() {
-    std::error_code ignored;
-    fs::remove_all(PellwickDataFolder(), ignored);
+    const std::string refusal = ClearAppDataForTest();
+    if (!refusal.empty()) GTEST_FAIL() << refusal;
     ASSERT_FALSE(fs::exists(PellwickDataFolder()));
     ASSERT_FALSE(PortAccepts(kPort)) << "port " << kPort
                                      << " is held by another program; build the tests with another -DHTTPS_PORT";

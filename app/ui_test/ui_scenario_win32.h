@@ -64,8 +64,9 @@ bool WaitForLamp(HWND main, COLORREF colour);
 SIZE ClientSize(HWND window);
 
 // Starts Pellwick.exe with the chosen TLS files beside it. Every scenario starts from an
-// empty data folder: all programs of the prefix share it, as they share the port, so the
-// scenarios run one at a time.
+// empty data folder, and refuses to run in a profile not made for tests (it would be the
+// user's own Web Root): all programs of the prefix share it, as they share the port, so
+// the scenarios run one at a time.
 class UiScenario : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "server/e2e/tls_client.h"
+#include "test_support/app_data.h"
 
 extern char** environ;
 
@@ -56,7 +57,15 @@ HostProcess::HostProcess(TlsFiles files)
     fs::path base = UnderWine() ? WineLocalAppData() : dataPath_;
     webRoot_ = base / "Pellwick" / "Web";
     logFile_ = base / "Pellwick" / "Log" / "Pellwick.log";
-    // Under Wine every host shares the prefix's data folder: start from an empty one.
+    // Under Wine every host shares the prefix's data folder: start from an empty one, in a
+    // prefix made for tests only.
+    if (UnderWine()) {
+        const char* prefix = std::getenv("WINEPREFIX");
+        refusal_ = ClearDataFolderForTest(
+            base / "Pellwick",
+            fs::path(prefix != nullptr ? prefix : "") / "drive_c" / "windows" / "pellwick-throwaway-test-profile");
+        if (!refusal_.empty()) return;
+    }
     std::error_code ignored;
     fs::remove_all(base / "Pellwick", ignored);
     fs::create_directories(webRoot_);
@@ -67,6 +76,7 @@ HostProcess::~HostProcess() {
 }
 
 bool HostProcess::Launch(int port) {
+    if (!refusal_.empty()) return false;
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
     environment.push_back("XDG_DATA_HOME=" + dataPath_.string());
@@ -150,6 +160,7 @@ std::string HostProcess::Stdout() const {
 }
 
 std::string HostProcess::Stderr() const {
+    if (!refusal_.empty()) return refusal_;
     return ReadFileBytes(exePath_ / "stderr.txt");
 }
 

@@ -70,6 +70,8 @@ private:
     std::filesystem::path dataPath_;
     std::filesystem::path webRoot_;
     std::filesystem::path logFile_;
+    // Why the host may not run here (a Wine prefix not made for tests); "" when it may.
+    std::string refusal_;
     pid_t pid_ = -1;
     int exitCode_ = -1;
 };

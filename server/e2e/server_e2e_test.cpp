@@ -64,7 +64,7 @@ protected:
     // The access lines written since the given count of log lines.
     static std::vector<std::string> LinesAfter(size_t count) {
         std::vector<std::string> texts = host_->LogTexts();
-        return std::vector<std::string>(texts.begin() + std::min(count, texts.size()), texts.end());
+        return std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(std::min(count, texts.size())), texts.end());
     }
 
     static HostProcess* host_;
@@ -229,11 +229,11 @@ TEST_F(RunningHost, SilentClientDoesNotHoldUpOthers) {
 }
 
 TEST_F(RunningHost, ConcurrentClientsEachGetTheirResponseAndOneWholeLine) {
-    constexpr int kClients = 32;
+    constexpr std::size_t kClients = 32;
     size_t before = host_->LogTexts().size();
     std::vector<std::string> replies(kClients);
     std::vector<std::thread> clients;
-    for (int i = 0; i < kClients; ++i) {
+    for (std::size_t i = 0; i < kClients; ++i) {
         clients.emplace_back([&replies, i] { replies[i] = TlsExchange(port_, "GET /sub/a.txt HTTP/1.1\r\n\r\n"); });
     }
     for (std::thread& client : clients) client.join();

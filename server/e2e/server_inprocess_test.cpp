@@ -14,6 +14,7 @@
 #include "common/port.h"
 #include "server/e2e/tls_client.h"
 #include "server/server.h"
+#include "test_support/app_data.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -52,7 +53,8 @@ int ListenOn(int port) {
 class InProcessServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetEnvironmentValue("XDG_DATA_HOME", data_.path().string());
+        const std::string refusal = ClearAppDataForTest();
+        if (!refusal.empty()) GTEST_FAIL() << refusal;
         SetErrorBoxFunction(RecordBox);
         shownBoxes.clear();
         port_ = FreePort();
@@ -65,7 +67,6 @@ protected:
         SetErrorBoxFunction(platform::ShowErrorBox);
     }
 
-    TempFolder data_;
     int port_ = 0;
 };
 
@@ -172,14 +173,15 @@ TEST_F(InProcessServer, StopDoesNotWaitForARunningDownload) {
     WriteFileBytes(big, "");
     fs::resize_file(big, 52428800);
     ASSERT_TRUE(StartServer(nullptr));
-    std::chrono::steady_clock::duration stopTook{};
+    // The client holds the download, unread, while the stop runs: a stop that waited for
+    // the connection would never return.
+    bool stoppedWhileHeld = false;
     std::string reply = TlsExchangeWithPause(port_, "GET /big.bin HTTP/1.1\r\n\r\n", [&] {
-        auto before = std::chrono::steady_clock::now();
         StopServer();
-        stopTook = std::chrono::steady_clock::now() - before;
+        stoppedWhileHeld = !serverState.running;
     });
-    EXPECT_LT(stopTook, std::chrono::seconds(2));
-    EXPECT_GT(reply.size(), 0u);
+    EXPECT_TRUE(stoppedWhileHeld);
+    EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
     ASSERT_TRUE(StartServer(nullptr));
     EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
 }
@@ -200,13 +202,18 @@ void RaiseDescriptorLimit() {
 
 TEST_F(InProcessServer, ThousandSilentConnectionsNeitherBlockARequestNorStayForever) {
     RaiseDescriptorLimit();
-    serverState.limits.idleLimitMs = 2000;
+    // Long enough that no silent connection may end before the request on a busy machine:
+    // the request is answered while all of them are still open.
+    serverState.limits.idleLimitMs = 15000;
     ASSERT_TRUE(StartServer(nullptr));
     std::vector<int> silent;
     for (int i = 0; i < 1000 / kCrowd; ++i) silent.push_back(ConnectSilently(port_));
-    auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(TlsExchange(port_, "GET /a.txt HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.1 200 OK");
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    int closedBeforeTheAnswer = 0;
+    for (int fd : silent) {
+        if (fd >= 0 && WaitForPeerClose(fd, 0)) ++closedBeforeTheAnswer;
+    }
+    EXPECT_EQ(closedBeforeTheAnswer, 0);
     int closed = 0;
     for (int fd : silent) {
         if (fd >= 0 && WaitForPeerClose(fd, 20000)) ++closed;
@@ -271,25 +278,27 @@ TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartSe
     WriteFileBytes(big, "");
     fs::resize_file(big, 52428800);
     ASSERT_TRUE(StartServer(nullptr));
-    std::atomic<int> started{0};
-    std::vector<std::string> replies(downloads);
+    std::atomic<int> started{0}, finished{0};
+    std::vector<std::string> replies(static_cast<std::size_t>(downloads));
     std::vector<std::thread> threads;
-    for (int i = 0; i < downloads; ++i) {
+    for (std::size_t i = 0; i < replies.size(); ++i) {
         threads.emplace_back([&, i] {
             replies[i] = TlsExchangeWithPause(port_, "GET /big.bin HTTP/1.1\r\n\r\n", [&] {
                 ++started;
                 // Hold the download until every one of them is under way and the stop is done.
                 while (serverState.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             });
+            ++finished;
         });
     }
-    for (int wait = 0; started < downloads && wait < 30000; ++wait) {
+    for (int wait = 0; started < downloads && wait < 60000; ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(started, downloads);
-    auto before = std::chrono::steady_clock::now();
+    // Every download is held until the stop is done: the stop returns before any of them
+    // ends, or it would wait for ever.
     StopServer();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    EXPECT_EQ(finished, 0);
     for (std::thread& t : threads) t.join();
     for (const std::string& reply : replies) EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
     ASSERT_TRUE(StartServer(nullptr));

@@ -41,6 +41,11 @@ timeout 60 wine regedit /S 'C:\pellwick-prefix.reg'
 timeout 60 wineserver -w
 rm "$prefix/drive_c/pellwick-prefix.reg"
 
+# Marks the prefix as a profile made for tests: only there do the Windows tests delete
+# and rewrite the application's data folder (test_support/app_data.h looks for this file).
+echo "A throwaway Wine prefix made by tools/windows/wine-prefix.sh for Pellwick's tests." \
+    >"$prefix/drive_c/windows/pellwick-throwaway-test-profile"
+
 # Debian keeps Wine's own fonts outside the prefix and its Wine does not find them there:
 # text would fall back to another font.
 ln -sf /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"

@@ -1,17 +1,20 @@
-// The user-interface state shared by the windows of the process. Touched only on the
-// user-interface thread; created on first need and released by the control window when
-// it is destroyed.
+// What the windows of the process share: the fonts, the tool windows' slots, the child
+// control and window class helpers. Touched only on the user-interface thread; created on
+// first need and released by the control window, through ReleaseSharedUi, when it is
+// destroyed.
 #pragma once
 
 #include <windows.h>
 
 extern HFONT uiFont;             // the controls' "Segoe UI" 10-point font
-extern bool statusExpanded;      // the status panel is shown, the window in its tall form
 extern HWND logViewerWnd;        // the open log viewer, cleared by it when destroyed
 extern HWND fileManagerWnd;      // the open file manager, cleared by it when destroyed
 extern HFONT logTextFont;        // the log viewer's "Consolas" text font
 extern HFONT logButtonFont;      // the log viewer's button font
 extern HMODULE richEditModule;   // Msftedit.dll, loaded by the first log viewer
+
+// Deletes the shared fonts and frees the RichEdit library, clearing their slots.
+void ReleaseSharedUi();
 
 // A child control with `uiFont`; null when it cannot be created.
 HWND CreateChildControl(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,

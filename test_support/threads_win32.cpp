@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "test_support/threads.h"
+
+long CurrentSystemThreadId() {
+    return static_cast<long>(GetCurrentThreadId());
+}
+
+bool WaitUntilThreadSleeps(long) {
+    return false;
+}
