@@ -195,7 +195,7 @@ std::string TlsNegotiatedGroup(int port, const std::string& groups) {
     Session session;
     if (!OpenSession(session, port, groups)) return "";
     // The group's name, not its NID: the hybrid groups have none.
-    const char* name = SSL_group_to_name(session.ssl, SSL_get_negotiated_group(session.ssl));
+    const char* name = SSL_group_to_name(session.ssl, static_cast<int>(SSL_get_negotiated_group(session.ssl)));
     std::string chosen = name != nullptr ? name : "(unnamed)";
     shutdown(session.fd, SHUT_WR);
     WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
