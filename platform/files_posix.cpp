@@ -82,14 +82,8 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
         error = static_cast<std::uint32_t>(errno);
         return false;
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        done += static_cast<size_t>(put);
-    }
-    error = done == bytes.size() ? 0 : static_cast<std::uint32_t>(errno == 0 ? EIO : errno);
+    errno = 0;
+    error = WriteAllBytes(fd, bytes) ? 0 : static_cast<std::uint32_t>(errno == 0 ? EIO : errno);
     if (close(fd) != 0 && error == 0) error = static_cast<std::uint32_t>(errno);
     if (error != 0) unlink(narrow.c_str());
     return error == 0;

@@ -90,25 +90,22 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
         return false;
     }
     // CREATE_NEW: a file that appeared meanwhile is never overwritten.
-    const HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr);
-    if (created == INVALID_HANDLE_VALUE) {
+    FileHandle file = Owned(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         error = GetLastError();
         return false;
     }
-    bool written = false;
-    {
-        const UniqueHandle file(created);
-        DWORD put = 0;
-        written = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
-                  put == bytes.size();
-        error = written ? 0 : GetLastError();
-        if (!written && error == 0) error = ERROR_WRITE_FAULT;  // a short write sets no error
-        if (written && !FlushFileBuffers(file.get())) {
-            written = false;
-            error = GetLastError();
-        }
+    DWORD put = 0;
+    bool written = WriteFile(Handle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+                   put == bytes.size();
+    error = written ? 0 : GetLastError();
+    if (!written && error == 0) error = ERROR_WRITE_FAULT;  // a short write sets no error
+    if (written && !FlushFileBuffers(Handle(file))) {
+        written = false;
+        error = GetLastError();
     }
+    file = FileHandle();  // closed before a failed file is deleted
     if (!written) DeleteFileW(path.c_str());
     return written;
 }
