@@ -59,6 +59,9 @@ void SetIdleLimit(Socket socket, unsigned milliseconds);
 // as one millisecond, since to the system zero means no limit at all.
 void SetReceiveLimit(Socket socket, unsigned milliseconds);
 
+// True when a receive would return at once: bytes, the peer's end or an error are there.
+bool ReceiveReady(Socket socket);
+
 // Ends the sending side (a TCP half-close): the peer reads the end of the stream once
 // everything sent before it has arrived. Receiving goes on.
 void EndSending(Socket socket);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,6 +121,11 @@ void SetReceiveLimit(Socket socket, unsigned milliseconds) {
 
 void EndSending(Socket socket) {
     shutdown(Fd(socket), SHUT_WR);
+}
+
+bool ReceiveReady(Socket socket) {
+    pollfd watched{Fd(socket), POLLIN, 0};
+    return poll(&watched, 1, 0) > 0;
 }
 
 std::size_t DiscardReceived(Socket socket, std::size_t limit) {

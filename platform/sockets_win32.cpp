@@ -145,6 +145,14 @@ void EndSending(Socket socket) {
     shutdown(socket, SD_SEND);
 }
 
+bool ReceiveReady(Socket socket) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval now = {0, 0};
+    return select(0, &readable, nullptr, nullptr, &now) > 0;
+}
+
 std::size_t DiscardReceived(Socket socket, std::size_t limit) {
     char buffer[16384];
     int got = recv(socket, buffer, static_cast<int>(limit < sizeof buffer ? limit : sizeof buffer), 0);

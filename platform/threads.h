@@ -14,6 +14,9 @@ using ThreadBody = void (*)(void* argument);
 // no thread could be started: body never runs and the caller still owns argument.
 bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes);
 
+// How many processors this process may run on (its affinity), at least 1.
+unsigned UsableProcessorCount();
+
 // Sets the allocator up for many short-lived threads, so that what they free can go back
 // to the system. Called before the first connection thread starts; calling it again does
 // no harm.

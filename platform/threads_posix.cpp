@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 #include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -49,6 +51,15 @@ bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes
         return false;
     }
     return true;
+}
+
+unsigned UsableProcessorCount() {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&allowed));
+    }
+    long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<unsigned>(online) : 1;
 }
 
 void PrepareAllocatorForThreads() {

@@ -35,6 +35,15 @@ bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes
     return true;
 }
 
+unsigned UsableProcessorCount() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1) ++count;
+    return count;
+}
+
 void PrepareAllocatorForThreads() {
     // The Windows heap needs no preparation: ReleaseFreeMemory does all.
 }

@@ -9,6 +9,7 @@
 
 #include "common/event_log.h"
 #include "server/file_response.h"
+#include "server/handshake_turns.h"
 #include "server/request.h"
 #include "server/responses.h"
 
@@ -19,36 +20,82 @@ using Clock = std::chrono::steady_clock;
 // How far a receive may wait past the head's deadline before its limit is lowered.
 constexpr unsigned kDeadlineSlackMs = 250;
 
-// What the reads of the handshake and the head may still spend.
+// What the reads of the handshake and the head may still spend, and where the thread
+// stands with its handshake turn.
 struct HeadBudget {
     platform::Socket socket;
     Clock::time_point deadline;
     unsigned idleLimitMs;
     unsigned receiveLimitMs;  // the receive limit the socket has now
     std::size_t bytesLeft;    // of the head's size cap
+    bool wantsTurn = false;   // the handshake computes its first answer
+    bool holdsTurn = false;
 };
 
-// OpenSSL calls this around every operation on the socket while the head is read. Before
-// each receive it shrinks the receive limit to what is left of the deadline, so that a
-// client that trickles bytes cannot stretch the head past it; once the deadline has
-// passed, the receive fails the way a timed-out one does. One clock reading per receive
-// from the socket (not per byte of the head). The limit is lowered only once it would
-// overrun the deadline by more than kDeadlineSlackMs, so that a head read in a few
-// milliseconds costs no setsockopt at all.
-long LimitEachReceive(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
-    if (operation != BIO_CB_READ) return result;
-    auto* budget = static_cast<HeadBudget*>(static_cast<void*>(BIO_get_callback_arg(bio)));
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(budget->deadline - Clock::now()).count();
-    if (left <= 0) {
-        BIO_set_retry_read(bio);
-        return -1;
+// Before each receive, shrinks the receive limit to what is left of the deadline, so that
+// a client that trickles bytes cannot stretch the head past it. One clock reading per
+// receive from the socket (not per byte of the head). The limit is lowered only once it
+// would overrun the deadline by more than kDeadlineSlackMs, so that a head read in a few
+// milliseconds costs no setsockopt at all. False once the deadline has passed.
+bool LimitReceive(HeadBudget& budget) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(budget.deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    unsigned limit = static_cast<unsigned>(std::min<long long>(left, budget.idleLimitMs));
+    if (limit + kDeadlineSlackMs < budget.receiveLimitMs) {
+        platform::SetReceiveLimit(budget.socket, limit);
+        budget.receiveLimitMs = limit;
     }
-    unsigned limit = static_cast<unsigned>(std::min<long long>(left, budget->idleLimitMs));
-    if (limit + kDeadlineSlackMs < budget->receiveLimitMs) {
-        platform::SetReceiveLimit(budget->socket, limit);
-        budget->receiveLimitMs = limit;
+    return true;
+}
+
+void GiveTurnBack(HeadBudget& budget) {
+    if (!budget.holdsTurn) return;
+    GiveHandshakeTurnBack();
+    budget.holdsTurn = false;
+}
+
+// OpenSSL calls this before and after every operation on the socket while the handshake
+// and the head are read. Past the deadline a receive fails the way a timed-out one does.
+//
+// The turn covers the handshake's costly part: from the client's hello to the first bytes
+// of the answer (key exchange and signature). It is given back before a receive that
+// would wait and taken again when the receive returns, and given back for good before the
+// first send; what follows (the client's finish, the tickets) costs little. OpenSSL skips
+// the call after an operation when the call before it failed, so nothing is given back
+// before a receive that the deadline refuses.
+long AroundEachSocketOperation(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
+    auto& budget = *static_cast<HeadBudget*>(static_cast<void*>(BIO_get_callback_arg(bio)));
+    switch (operation) {
+        case BIO_CB_READ:
+            if (!LimitReceive(budget)) {
+                BIO_set_retry_read(bio);
+                return -1;
+            }
+            if (budget.holdsTurn && !platform::ReceiveReady(budget.socket)) GiveTurnBack(budget);
+            break;
+        case BIO_CB_READ | BIO_CB_RETURN:
+            if (budget.wantsTurn && !budget.holdsTurn) {
+                TakeHandshakeTurn();
+                budget.holdsTurn = true;
+            }
+            break;
+        case BIO_CB_WRITE:
+            budget.wantsTurn = false;
+            GiveTurnBack(budget);
+            break;
+        default: break;
     }
     return result;
+}
+
+bool Handshake(SSL* ssl, HeadBudget& budget) {
+    budget.wantsTurn = true;
+    TakeHandshakeTurn();
+    budget.holdsTurn = true;
+    bool done = SSL_accept(ssl) == 1;
+    budget.wantsTurn = false;
+    GiveTurnBack(budget);
+    return done;
 }
 
 // Reads one head line. The head is read one byte at a time so that nothing behind it (a
@@ -110,9 +157,9 @@ bool ReadRequest(SSL* ssl, platform::Socket socket, const ConnectionLimits& limi
                       limits.idleLimitMs, limits.headSizeCap};
     BIO* socketBio = SSL_get_rbio(ssl);
     BIO_set_callback_arg(socketBio, static_cast<char*>(static_cast<void*>(&budget)));
-    BIO_set_callback_ex(socketBio, LimitEachReceive);
+    BIO_set_callback_ex(socketBio, AroundEachSocketOperation);
     std::string line;
-    bool read = SSL_accept(ssl) == 1 && ReadHeadLine(ssl, line, budget.bytesLeft);
+    bool read = Handshake(ssl, budget) && ReadHeadLine(ssl, line, budget.bytesLeft);
     if (read) {
         request = ParseRequestLine(line);
         // The header lines are not needed; an unreadable one just ends the head.

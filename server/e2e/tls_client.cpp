@@ -217,8 +217,13 @@ std::string PlainExchange(int port, const std::string& request) {
     return reply;
 }
 
-int ConnectSilently(int port) {
-    return Connect(port);
+int ConnectSilently(int port, const std::string& firstBytes) {
+    int fd = Connect(port);
+    if (fd >= 0 && !firstBytes.empty() && send(fd, firstBytes.data(), firstBytes.size(), MSG_NOSIGNAL) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool WaitForPeerClose(int fd, int milliseconds) {

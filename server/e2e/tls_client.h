@@ -53,8 +53,9 @@ std::string TlsNegotiatedGroup(int port, const std::string& groups);
 // Plain TCP: sends the bytes and reads until the server closes.
 std::string PlainExchange(int port, const std::string& request);
 
-// A TCP connection that is kept open without sending anything; -1 on failure.
-int ConnectSilently(int port);
+// A TCP connection that sends the bytes (none by default) and is then kept open without
+// sending more; -1 on failure.
+int ConnectSilently(int port, const std::string& firstBytes = "");
 
 // True once the descriptor's peer has closed (read returns 0 or an error) within the time.
 bool WaitForPeerClose(int fd, int milliseconds);

@@ -1,0 +1,59 @@
+#include "server/handshake_turns.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/threads.h"
+
+namespace {
+
+// A thread waiting for its turn; it lives on that thread's stack.
+struct TurnWaiter {
+    std::condition_variable granted;
+    bool hasTurn = false;
+    TurnWaiter* next = nullptr;
+};
+
+struct HandshakeTurns {
+    std::mutex lock;
+    bool counted = false;
+    unsigned free = 0;
+    TurnWaiter* first = nullptr;  // the queue, longest-waiting first
+    TurnWaiter* last = nullptr;
+};
+
+HandshakeTurns turns;
+
+}  // namespace
+
+void TakeHandshakeTurn() {
+    std::unique_lock<std::mutex> hold(turns.lock);
+    if (!turns.counted) {
+        turns.free = 2 * platform::UsableProcessorCount();
+        turns.counted = true;
+    }
+    if (turns.free > 0 && turns.first == nullptr) {
+        --turns.free;
+        return;
+    }
+    TurnWaiter waiter;
+    (turns.last == nullptr ? turns.first : turns.last->next) = &waiter;
+    turns.last = &waiter;
+    waiter.granted.wait(hold, [&waiter] { return waiter.hasTurn; });
+}
+
+void GiveHandshakeTurnBack() {
+    std::lock_guard<std::mutex> hold(turns.lock);
+    TurnWaiter* next = turns.first;
+    if (next == nullptr) {
+        ++turns.free;
+        return;
+    }
+    turns.first = next->next;
+    if (turns.first == nullptr) turns.last = nullptr;
+    // The turn passes straight to the waiter, so that no thread arriving now can take it
+    // first. Signalled under the lock: once the waiter sees its turn it may return, and
+    // its condition variable ends with its stack frame.
+    next->hasTurn = true;
+    next->granted.notify_one();
+}
