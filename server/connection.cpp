@@ -48,6 +48,11 @@ bool LimitReceive(HeadBudget& budget) {
     return true;
 }
 
+void TakeTurn(HeadBudget& budget) {
+    TakeHandshakeTurn();
+    budget.holdsTurn = true;
+}
+
 void GiveTurnBack(HeadBudget& budget) {
     if (!budget.holdsTurn) return;
     GiveHandshakeTurnBack();
@@ -74,10 +79,7 @@ long AroundEachSocketOperation(BIO* bio, int operation, const char*, size_t, int
             if (budget.holdsTurn && !platform::ReceiveReady(budget.socket)) GiveTurnBack(budget);
             break;
         case BIO_CB_READ | BIO_CB_RETURN:
-            if (budget.wantsTurn && !budget.holdsTurn) {
-                TakeHandshakeTurn();
-                budget.holdsTurn = true;
-            }
+            if (budget.wantsTurn && !budget.holdsTurn) TakeTurn(budget);
             break;
         case BIO_CB_WRITE:
             budget.wantsTurn = false;
@@ -90,8 +92,7 @@ long AroundEachSocketOperation(BIO* bio, int operation, const char*, size_t, int
 
 bool Handshake(SSL* ssl, HeadBudget& budget) {
     budget.wantsTurn = true;
-    TakeHandshakeTurn();
-    budget.holdsTurn = true;
+    TakeTurn(budget);
     bool done = SSL_accept(ssl) == 1;
     budget.wantsTurn = false;
     GiveTurnBack(budget);
