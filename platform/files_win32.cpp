@@ -91,7 +91,7 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
     }
     // CREATE_NEW: a file that appeared meanwhile is never overwritten.
     FileHandle file = Owned(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         error = GetLastError();
         return false;

@@ -54,19 +54,20 @@ bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
     OPENSSL_init_ssl(0, nullptr);
     OPENSSL_init_crypto(0, nullptr);
     server.sslContext.reset(SSL_CTX_new(TLS_server_method()));
-    if (server.sslContext == nullptr) {
+    SSL_CTX* context = server.sslContext.get();
+    if (context == nullptr) {
         ShowTlsError(owner, L"SSL_CTX_new failed.");
         return false;
     }
-    if (SSL_CTX_use_certificate_file(server.sslContext.get(), WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (SSL_CTX_use_certificate_file(context, WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
         ShowTlsError(owner, L"Failed to load certificate (server.crt).");
         return false;
     }
-    if (SSL_CTX_use_PrivateKey_file(server.sslContext.get(), WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (SSL_CTX_use_PrivateKey_file(context, WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {
         ShowTlsError(owner, L"Failed to load private key (server.key).");
         return false;
     }
-    if (SSL_CTX_check_private_key(server.sslContext.get()) != 1) {
+    if (SSL_CTX_check_private_key(context) != 1) {
         ShowTlsError(owner, L"Private key does not match certificate.");
         return false;
     }

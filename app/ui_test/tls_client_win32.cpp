@@ -79,7 +79,9 @@ std::string TlsExchange(std::uint16_t port, const std::string& request) {
     if (SSL_connect(ssl.get()) == 1 &&
         SSL_write(ssl.get(), request.data(), static_cast<int>(request.size())) == static_cast<int>(request.size())) {
         char buffer[16384];
-        for (int got; (got = SSL_read(ssl.get(), buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<std::size_t>(got));
+        for (int got; (got = SSL_read(ssl.get(), buffer, sizeof buffer)) > 0;) {
+            reply.append(buffer, static_cast<std::size_t>(got));
+        }
     }
     ERR_clear_error();
     return reply;

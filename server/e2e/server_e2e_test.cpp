@@ -64,7 +64,8 @@ protected:
     // The access lines written since the given count of log lines.
     static std::vector<std::string> LinesAfter(size_t count) {
         std::vector<std::string> texts = host_->LogTexts();
-        return std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(std::min(count, texts.size())), texts.end());
+        const auto skipped = static_cast<std::ptrdiff_t>(std::min(count, texts.size()));
+        return std::vector<std::string>(texts.begin() + skipped, texts.end());
     }
 
     static HostProcess* host_;
