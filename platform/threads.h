@@ -2,6 +2,7 @@
 // memory that many ended threads leave behind back to the system.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 namespace platform {
@@ -13,6 +14,17 @@ using ThreadBody = void (*)(void* argument);
 // address space is reserved and pages are committed only as the stack grows. False when
 // no thread could be started: body never runs and the caller still owns argument.
 bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes);
+
+// Blocks while `word` holds `value`; it may also return without a change, so callers look
+// again. The word is woken through its address alone (a futex, WaitOnAddress): nothing is
+// set up or torn down per wait, and on Windows none of the C++ runtime's POSIX thread
+// emulation is used, which threads started by _beginthreadex must not call into (its
+// condition variables record such a thread as one of its own).
+void WaitWhileEqual(std::atomic<unsigned>& word, unsigned value);
+
+// Wakes one thread that waits on the word; none waiting costs nothing. The word need not
+// be alive any more: only its address is used.
+void WakeOneWaiter(std::atomic<unsigned>& word);
 
 // How many processors this process may run on (its affinity), at least 1.
 unsigned UsableProcessorCount();

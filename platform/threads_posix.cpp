@@ -53,6 +53,14 @@ bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes
     return true;
 }
 
+void WaitWhileEqual(std::atomic<unsigned>& word, unsigned value) {
+    word.wait(value);
+}
+
+void WakeOneWaiter(std::atomic<unsigned>& word) {
+    word.notify_one();
+}
+
 unsigned UsableProcessorCount() {
     cpu_set_t allowed;
     if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0) {

@@ -35,6 +35,15 @@ bool StartDetachedThread(ThreadBody body, void* argument, std::size_t stackBytes
     return true;
 }
 
+void WaitWhileEqual(std::atomic<unsigned>& word, unsigned value) {
+    static_assert(sizeof(std::atomic<unsigned>) == sizeof(unsigned) && std::atomic<unsigned>::is_always_lock_free);
+    WaitOnAddress(&word, &value, sizeof value, INFINITE);
+}
+
+void WakeOneWaiter(std::atomic<unsigned>& word) {
+    WakeByAddressSingle(&word);
+}
+
 unsigned UsableProcessorCount() {
     DWORD_PTR process = 0;
     DWORD_PTR system = 0;

@@ -1,6 +1,6 @@
 #include "server/handshake_turns.h"
 
-#include <condition_variable>
+#include <atomic>
 #include <mutex>
 
 #include "platform/threads.h"
@@ -9,8 +9,7 @@ namespace {
 
 // A thread waiting for its turn; it lives on that thread's stack.
 struct TurnWaiter {
-    std::condition_variable granted;
-    bool hasTurn = false;
+    std::atomic<unsigned> hasTurn{0};
     TurnWaiter* next = nullptr;
 };
 
@@ -39,11 +38,12 @@ void TakeHandshakeTurn() {
     TurnWaiter waiter;
     (turns.last == nullptr ? turns.first : turns.last->next) = &waiter;
     turns.last = &waiter;
-    waiter.granted.wait(hold, [&waiter] { return waiter.hasTurn; });
+    hold.unlock();
+    while (waiter.hasTurn.load(std::memory_order_acquire) == 0) platform::WaitWhileEqual(waiter.hasTurn, 0);
 }
 
 void GiveHandshakeTurnBack() {
-    std::lock_guard<std::mutex> hold(turns.lock);
+    std::unique_lock<std::mutex> hold(turns.lock);
     TurnWaiter* next = turns.first;
     if (next == nullptr) {
         ++turns.free;
@@ -52,8 +52,9 @@ void GiveHandshakeTurnBack() {
     turns.first = next->next;
     if (turns.first == nullptr) turns.last = nullptr;
     // The turn passes straight to the waiter, so that no thread arriving now can take it
-    // first. Signalled under the lock: once the waiter sees its turn it may return, and
-    // its condition variable ends with its stack frame.
-    next->hasTurn = true;
-    next->granted.notify_one();
+    // first. Once the waiter sees its turn it may return and its frame end: the wake that
+    // follows uses only the word's address.
+    next->hasTurn.store(1, std::memory_order_release);
+    hold.unlock();
+    platform::WakeOneWaiter(next->hasTurn);
 }
