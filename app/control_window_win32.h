@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-inline constexpr wchar_t kControlWindowClass[] = L"Tolvan_Server_OpenSSL_Wnd";
-// The version is the project's (CMakeLists.txt), the same as in the version resource.
-inline constexpr wchar_t kControlWindowTitle[] = L"Pellwick v" PELLWICK_VERSION;
+#include "pellwick_names.h"  // kControlWindowClass
+
+// The title names the first version whatever the release's version is.
+inline constexpr wchar_t kControlWindowTitle[] = L"Pellwick v1.0";
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

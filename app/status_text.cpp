@@ -13,7 +13,7 @@ const wchar_t kIndent[] = L"\n     ";
 std::wstring PathsAndDeveloper(const StatusInputs& inputs, const wchar_t* tlsHeading) {
     return std::wstring(L"Web Root:") + kIndent + inputs.webRoot + L"\n" + tlsHeading + kIndent + inputs.certPath +
            kIndent + inputs.keyPath + L"\nLog:" + kIndent + inputs.logPath +
-           L"\n\nDeveloper:           Vosmar\nDeveloper URL:    " + kDeveloperUrl;
+           L"\n\nDeveloper:           " + kPublisher + L"\nDeveloper URL:    " + kDeveloperUrl;
 }
 
 std::wstring RunningText(const StatusInputs& inputs) {

@@ -3,8 +3,7 @@
 
 #include <string>
 
-// The developer's web address, shown at the panel's foot.
-inline constexpr wchar_t kDeveloperUrl[] = L"https://pellwick.org/";
+#include "pellwick_names.h"  // kPublisher and kDeveloperUrl, shown at the panel's foot
 
 // What the panel shows, gathered at one moment.
 struct StatusInputs {

@@ -40,8 +40,8 @@ std::vector<std::wstring> ExpectedLines(bool running, const std::wstring& portSt
         L"Log:",
         L"     C:\\Users\\Ann\\AppData\\Local\\Pellwick\\Log\\Pellwick.log",
         L"",
-        Label(L"Developer:", 11, L"Vosmar"),
-        Label(L"Developer URL:", 4, L"https://pellwick.org/"),
+        Label(L"Developer:", 11, kPublisher),
+        Label(L"Developer URL:", 4, kDeveloperUrl),
     };
     return lines;
 }

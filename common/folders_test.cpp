@@ -10,20 +10,36 @@
 
 namespace {
 
-TEST(Folders, LayoutUnderTheBaseFolder) {
-    std::wstring base = GetAppBaseFolder();
-    ASSERT_FALSE(base.empty());
-    EXPECT_EQ(GetWebRootFolder(), base + WithPlatformSeparators(L"\\Pellwick\\Web\\"));
-    EXPECT_EQ(GetLogFolder(), base + WithPlatformSeparators(L"\\Pellwick\\Log\\"));
-    EXPECT_EQ(GetLogFilePath(), base + WithPlatformSeparators(L"\\Pellwick\\Log\\Pellwick.log"));
+namespace fs = std::filesystem;
+
+// A file written where the program writes finds its way to where a user looks: the Web
+// Root and the log in Pellwick/Web and Pellwick/Log of the system's per-user data folder
+// (here the test profile's). A file name appended to the folders' paths lands inside them.
+TEST(Folders, WebRootAndLogLieInPellwickUnderTheUsersDataFolder) {
+    const std::string refusal = ClearAppDataForTest();
+    ASSERT_EQ(refusal, "") << refusal;
+    const fs::path pellwick = fs::path(platform::LocalAppDataFolder()) / "Pellwick";
+    ASSERT_TRUE(EnsureFolder(GetWebRootFolder()));
+    WriteFileBytes(GetWebRootFolder() + L"page.html", "page");
+    EXPECT_EQ(ReadFileBytes(pellwick / "Web" / "page.html"), "page");
+    ASSERT_TRUE(EnsureFolder(GetLogFolder()));
+    WriteFileBytes(GetLogFilePath(), "line");
+    EXPECT_EQ(ReadFileBytes(pellwick / "Log" / "Pellwick.log"), "line");
+    EXPECT_EQ(fs::path(GetLogFilePath()).parent_path(), fs::path(GetLogFolder()).parent_path());
 }
 
-TEST(Folders, TlsFilesLieNextToTheExecutable) {
-    std::wstring exe = GetExeFolder();
-    ASSERT_FALSE(exe.empty());
-    EXPECT_NE(exe.back(), platform::kPathSeparator);
-    EXPECT_EQ(TlsFilePath(L"server.crt"), exe + platform::kPathSeparator + L"server.crt");
-    EXPECT_EQ(TlsFilePath(L"server.key"), exe + platform::kPathSeparator + L"server.key");
+// The certificate and the key are looked for in the folder that holds this very program.
+TEST(Folders, TlsFilesLieNextToTheRunningProgram) {
+    const fs::path certificate = TlsFilePath(L"server.crt");
+    const fs::path key = TlsFilePath(L"server.key");
+    EXPECT_EQ(certificate.filename(), "server.crt");
+    EXPECT_EQ(key.filename(), "server.key");
+    EXPECT_EQ(key.parent_path(), certificate.parent_path());
+    bool holdsThisProgram = false;
+    for (const fs::directory_entry& entry : fs::directory_iterator(certificate.parent_path())) {
+        holdsThisProgram = holdsThisProgram || entry.path().stem() == "common_test";
+    }
+    EXPECT_TRUE(holdsThisProgram) << certificate.parent_path();
 }
 
 TEST(Folders, EnsureFolderCreatesMissingParentsAndAcceptsExistingOnes) {

@@ -17,6 +17,7 @@
 #include "platform/text.h"
 #include "test_support/temp_folder.h"
 #include "test_support/threads.h"
+#include "test_support/wait_limit.h"
 
 namespace {
 
@@ -256,7 +257,7 @@ TEST_F(Sockets, ClosingTheListenerEndsAWaitingAccept) {
     // the close may come first, which must end the accept the same way.
     WaitUntilThreadSleeps(accepter.get());
     platform::CloseListener(listener);
-    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_EQ(result.wait_for(kHangLimit), std::future_status::ready);
     EXPECT_EQ(result.get(), platform::AcceptFailure::SocketGone);
 }
 

@@ -36,7 +36,9 @@ TEST(OkHeader, StatusLineAndExactlyThreeFields) {
     EXPECT_EQ(BuildOkHeader("text/html; charset=utf-8", 52428800),
               "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: text/html; charset=utf-8\r\n"
               "Content-Length: 52428800\r\n\r\n");
-    EXPECT_EQ(std::string("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: ").size(), 50u);
+    // The largest unsigned 32-bit length is written whole, never as a negative number.
+    EXPECT_EQ(BuildOkHeader("a/b", 4294967295u),
+              "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: a/b\r\nContent-Length: 4294967295\r\n\r\n");
 }
 
 }  // namespace

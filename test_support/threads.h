@@ -5,5 +5,5 @@
 long CurrentSystemThreadId();
 
 // True once the system reports the thread as asleep (blocked on a lock, for one); false
-// when it does not within a minute, or when this platform does not tell (Windows).
+// when it does not before kHangLimit, or when this platform does not tell (Windows).
 bool WaitUntilThreadSleeps(long systemThreadId);

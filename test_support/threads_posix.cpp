@@ -5,6 +5,7 @@
 
 #include "test_support/temp_folder.h"
 #include "test_support/threads.h"
+#include "test_support/wait_limit.h"
 
 long CurrentSystemThreadId() {
     return static_cast<long>(gettid());
@@ -14,7 +15,8 @@ long CurrentSystemThreadId() {
 // in the kernel, as a thread that waits for a futex does.
 bool WaitUntilThreadSleeps(long systemThreadId) {
     const std::string stat = "/proc/self/task/" + std::to_string(systemThreadId) + "/stat";
-    for (int wait = 0; wait < 60000; ++wait) {
+    const auto giveUp = std::chrono::steady_clock::now() + kHangLimit;
+    while (std::chrono::steady_clock::now() < giveUp) {
         const std::string content = ReadFileBytes(stat);
         const std::size_t name = content.rfind(')');
         if (name != std::string::npos && content.compare(name, 4, ") S ") == 0) return true;

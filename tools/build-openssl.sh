@@ -35,7 +35,7 @@
 # of exactly that version, so the version stands for the tarball's content.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/windows/common.sh"
+. "$here/common.sh"
 exec 3>&1 1>&2
 
 target=${1:-}
@@ -93,7 +93,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-openssl.XXXXXX")
 remove_sources_entry() {
     if [ -f "$sources_entry" ]; then
         pellwick_as_root rm -f "$sources_entry"
-        pellwick_as_root apt-get update -qq || true
+        pellwick_apt_get update -qq || true
     fi
 }
 cleanup() {
@@ -128,14 +128,15 @@ Suites: $suite
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-    pellwick_as_root apt-get update -qq || return 1
+    pellwick_apt_get update -qq || return 1
     versions=$(apt-cache showsrc --only-source openssl 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -rV)
     download="$work/download"
     mkdir "$download"
     # apt downloads as its own user when it can write the folder.
     if [ "$(id -u)" -eq 0 ] && id _apt >/dev/null 2>&1; then chown _apt "$download"; fi
     for version in $versions; do
-        if (cd "$download" && apt-get source -qq --download-only "openssl=$version"); then
+        # apt's own lines on a failed download are left out: the one below says it.
+        if (cd "$download" && apt-get source -qq --download-only "openssl=$version") >"$work/download.log" 2>&1; then
             remove_sources_entry
             version=${version#*:}
             rm -rf "$cache/openssl-source-$version"

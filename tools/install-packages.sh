@@ -2,6 +2,7 @@
 # Installs the Debian packages a build needs, only those still missing; quiet when all are
 # there. Usage: install-packages.sh linux|windows|fuzz|bench|release...
 set -euo pipefail
+. "$(dirname "$0")/common.sh"
 
 linux=(g++ cmake ninja-build make perl dpkg-dev pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
 windows=(g++-mingw-w64-x86-64-posix make dpkg-dev wine wine64 fonts-wine xvfb xauth imagemagick curl perl
@@ -31,16 +32,6 @@ for package in "${wanted[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  if ! command -v sudo >/dev/null 2>&1; then
-    echo "These Debian packages are missing: ${missing[*]}" >&2
-    echo "Installing them needs root, and there is no sudo here: run this command as root once," >&2
-    echo "or install them as root with: apt-get install --no-install-recommends ${missing[*]}" >&2
-    exit 1
-  fi
-  sudo=sudo
-fi
 echo "Installing: ${missing[*]}" >&2
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+pellwick_apt_get update -qq
+pellwick_apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -522,7 +522,7 @@ void CloseProcessesByWindow(const std::set<DWORD>& ids) {
     for (DWORD id : ids) {
         for (HWND window : TopLevelWindows(id)) PostMessageW(window, WM_CLOSE, 0, 0);
         if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id)) {
-            WaitForSingleObject(process, 10000);
+            WaitForSingleObject(process, static_cast<DWORD>(kAppearLimit.count()));
             CloseHandle(process);
         }
     }

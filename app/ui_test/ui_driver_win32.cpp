@@ -295,8 +295,7 @@ ExeFolder::~ExeFolder() {
             std::error_code error;
             fs::remove_all(folder_, error);
             return !error;
-        },
-        milliseconds(5000));
+        });
 }
 
 void ExeFolder::Add(const fs::path& source, const std::wstring& name) {
@@ -343,7 +342,7 @@ AppProcess::~AppProcess() {
     if (process_ == nullptr) return;
     if (!HasExited()) {
         TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 10000);
+        WaitForSingleObject(process_, static_cast<DWORD>(kAppearLimit.count()));
     }
     CloseHandle(process_);
 }

@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "pellwick_names.h"
+#include "test_support/wait_limit.h"
+
 namespace uitest {
 
 using std::chrono::milliseconds;
 
-// How long a window, a box or a state change may take to appear before a wait gives up.
-// Generous: the machine is shared and Wine's first window of a process is slow.
-inline constexpr milliseconds kAppearLimit{15000};
+// How long a window, a box or a state change may take to appear before a wait gives up:
+// only a hang takes that long, however crowded the machine.
+inline constexpr milliseconds kAppearLimit = kHangLimit;
 
 // Polls `ready` until it returns true or `limit` has passed; true when it did.
 bool WaitUntil(const std::function<bool()>& ready, milliseconds limit = kAppearLimit);
@@ -153,7 +156,7 @@ private:
 };
 
 // Window class and title of the control window.
-inline constexpr wchar_t kControlClass[] = L"Tolvan_Server_OpenSSL_Wnd";
+inline constexpr const wchar_t* kControlClass = kControlWindowClass;
 inline constexpr wchar_t kControlTitle[] = L"Pellwick v1.0";
 
 }  // namespace uitest

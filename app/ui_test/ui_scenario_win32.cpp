@@ -31,7 +31,7 @@ void AppendPathLines(std::vector<std::wstring>& lines, const fs::path& exeFolder
     lines.push_back(L"Log:");
     lines.push_back(Indented(LogFilePath()));
     lines.push_back(L"");
-    lines.push_back(Padded(L"Developer:", 11, L"Vosmar"));
+    lines.push_back(Padded(L"Developer:", 11, kPublisher));
     lines.push_back(Padded(L"Developer URL:", 4, kDeveloperUrl));
 }
 

@@ -15,6 +15,7 @@
 
 #include "server/e2e/tls_client.h"
 #include "test_support/app_data.h"
+#include "test_support/wait_limit.h"
 
 extern char** environ;
 
@@ -107,7 +108,7 @@ bool HostProcess::Launch(int port) {
 
 bool HostProcess::Start(int port) {
     if (!Launch(port)) return false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    auto deadline = std::chrono::steady_clock::now() + kHangLimit;
     // The port answers a moment before the start is complete and logged; the report on
     // standard output comes after both.
     while (std::chrono::steady_clock::now() < deadline) {
@@ -134,15 +135,15 @@ int HostProcess::WaitMilliseconds(int limit) {
 int HostProcess::Stop() {
     if (pid_ < 0) return exitCode_;
     kill(pid_, UnderWine() ? SIGINT : SIGTERM);
-    if (WaitMilliseconds(20000) >= 0) return exitCode_;
+    if (WaitMilliseconds(kHangLimitMs) >= 0) return exitCode_;
     kill(pid_, SIGKILL);
-    WaitMilliseconds(5000);
+    WaitMilliseconds(kHangLimitMs);
     return -1;
 }
 
 int HostProcess::WaitForExit() {
     if (pid_ < 0) return exitCode_;
-    return WaitMilliseconds(30000);
+    return WaitMilliseconds(kHangLimitMs);
 }
 
 bool HostProcess::LimitDescriptors(int count) {

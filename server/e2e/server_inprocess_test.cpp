@@ -16,6 +16,7 @@
 #include "server/server.h"
 #include "test_support/app_data.h"
 #include "test_support/temp_folder.h"
+#include "test_support/wait_limit.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST_F(InProcessServer, SilentClientIsClosedByTheIdleLimitWithoutALine) {
     ASSERT_TRUE(StartServer(nullptr));
     int silent = ConnectSilently(port_);
     ASSERT_GE(silent, 0);
-    EXPECT_TRUE(WaitForPeerClose(silent, 10000));
+    EXPECT_TRUE(WaitForPeerClose(silent, kHangLimitMs));
     close(silent);
     EXPECT_EQ(LogTexts(), std::vector<std::string>{" [INFO] Server started"});
 }
@@ -218,7 +219,7 @@ TEST_F(InProcessServer, ThousandSilentConnectionsNeitherBlockARequestNorStayFore
     EXPECT_EQ(closedBeforeTheAnswer, 0);
     int closed = 0;
     for (int fd : silent) {
-        if (fd >= 0 && WaitForPeerClose(fd, 20000)) ++closed;
+        if (fd >= 0 && WaitForPeerClose(fd, kHangLimitMs)) ++closed;
         if (fd >= 0) close(fd);
     }
     EXPECT_EQ(closed, static_cast<int>(silent.size()));
@@ -293,7 +294,8 @@ TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartSe
             ++finished;
         });
     }
-    for (int wait = 0; started < downloads && wait < 60000; ++wait) {
+    const auto giveUp = std::chrono::steady_clock::now() + kHangLimit;
+    while (started < downloads && std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(started, downloads);

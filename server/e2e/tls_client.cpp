@@ -13,9 +13,11 @@
 
 #include <memory>
 
+#include "test_support/wait_limit.h"
+
 namespace {
 
-constexpr int kReplyWaitSeconds = 30;
+constexpr int kReplyWaitSeconds = kHangLimitMs / 1000;
 
 int Connect(int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -12,7 +12,9 @@
 # Without PELLWICK_SIGN_PFX it does nothing and exits 0; `sign.sh --enabled` says whether
 # signing is set up (exit 0 yes, 1 no).
 set -euo pipefail
-. "$(dirname "$0")/common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../common.sh"
+. "$here/../../pellwick.conf"  # developer_url
 
 if [ "${1:-}" = --enabled ]; then
     [ -n "${PELLWICK_SIGN_PFX:-}" ]
@@ -21,9 +23,21 @@ fi
 [ -n "${PELLWICK_SIGN_PFX:-}" ] || exit 0
 [ -f "$PELLWICK_SIGN_PFX" ] || pellwick_die "PELLWICK_SIGN_PFX names no file: $PELLWICK_SIGN_PFX"
 
+# The password reaches osslsigncode in a file that only this user can read, removed however
+# the run ends, not on its command line, which any user's ps shows. (osslsigncode reads no
+# empty password from a file; a file without one needs none.)
+password=()
+if [ -n "${PELLWICK_SIGN_PASSWORD:-}" ]; then
+    secrets=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-sign.XXXXXX")
+    trap 'rm -rf "$secrets"' EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    (umask 077 && printf '%s' "$PELLWICK_SIGN_PASSWORD" >"$secrets/password")
+    password=(-readpass "$secrets/password")
+fi
+
 for file in "$@"; do
-    options=(-pkcs12 "$PELLWICK_SIGN_PFX" -pass "${PELLWICK_SIGN_PASSWORD:-}" -h sha256
-             -n "Pellwick" -i "https://pellwick.org/")
+    options=(-pkcs12 "$PELLWICK_SIGN_PFX" "${password[@]}" -h sha256 -n "Pellwick" -i "$developer_url")
     if [ -n "${PELLWICK_SIGN_TIMESTAMP:-}" ]; then options+=(-ts "$PELLWICK_SIGN_TIMESTAMP"); fi
     rm -f "$file.signed"
     osslsigncode sign "${options[@]}" -in "$file" -out "$file.signed" >/dev/null ||

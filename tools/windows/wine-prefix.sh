@@ -6,7 +6,7 @@
 # About 10 to 15 s. A fresh prefix per run is cheaper than keeping one clean. Uses
 # DISPLAY when set (with-wine sets it) and works without it.
 set -euo pipefail
-. "$(dirname "$0")/common.sh"
+. "$(dirname "$0")/../common.sh"
 
 [ $# -eq 1 ] || pellwick_die "usage: $0 <folder>"
 pellwick_install_packages

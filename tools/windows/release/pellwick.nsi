@@ -1,9 +1,10 @@
 ; The installer of Pellwick for one Windows user: no administrator rights, installed into
 ; the user's own programs folder, so that server.crt and server.key next to Pellwick.exe
 ; stay writable by their owner. tools/release.sh runs makensis with these defines:
-;   VERSION      the project's version ("1.0"); VERSION4 the same with four parts ("1.0.0.0")
-;   PUBLISHER    the developer the status panel names
-;   URL          the developer's web address
+;   NAMES        the pellwick_names.nsh that CMake makes from pellwick.conf: VERSION (the
+;                release's, "1.0"), VERSION4 (the same with four parts, "1.0.0.0"),
+;                PUBLISHER (the developer the status panel names), URL (the developer's
+;                web address) and WINDOW_CLASS (the control window's class)
 ;   STAGE        the folder holding Pellwick.exe, MakeCertificate.exe and README.txt
 ;   ICON         the application icon
 ;   OUTFILE      the installer to write
@@ -25,7 +26,7 @@ SetCompressor /SOLID lzma
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellwick"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
-!define WINDOW_CLASS "Tolvan_Server_OpenSSL_Wnd"
+!include "${NAMES}"
 
 !ifdef SIGN
   !uninstfinalize '${SIGN} "%1"'

@@ -1,0 +1,69 @@
+# shellcheck shell=bash
+# Shell helpers shared by the scripts under tools/; sourced, not run.
+
+pellwick_tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+pellwick_die() {
+    echo "$(basename "$0"): $*" >&2
+    exit 1
+}
+
+# Runs a command as root: directly when we are root, else through sudo.
+pellwick_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        pellwick_die "needs root, and there is no sudo here: run this command as root once, or run as root: $*"
+    fi
+}
+
+# apt-get as root. A machine that has just booted often runs its own updates: wait up to
+# ten minutes for the package manager's locks instead of failing at once. apt waits for
+# dpkg's lock itself (DPkg::Lock::Timeout) but gives up at once on the lock of its lists
+# (update) and of its downloads (install), so a run stopped by those is tried again.
+pellwick_apt_get() {
+    local waited=0 errors
+    # Standard output passes through fd 4; standard error is kept to be looked at.
+    while ! { errors=$(pellwick_as_root env DEBIAN_FRONTEND=noninteractive \
+                  apt-get -o DPkg::Lock::Timeout=600 "$@" 2>&1 1>&4 4>&-); } 4>&1; do
+        if [[ "$errors" != *"Could not get lock"* ]] || [ "$waited" -ge 600 ]; then
+            printf '%s\n' "$errors" >&2
+            return 1
+        fi
+        [ "$waited" -gt 0 ] || echo "$(basename "$0"): another program holds apt's lock; waiting for it" >&2
+        sleep 5
+        waited=$((waited + 5))
+    done
+    [ -z "$errors" ] || printf '%s\n' "$errors" >&2
+}
+
+# Installs what the Windows build and Wine need, only what is missing; quiet otherwise.
+pellwick_install_packages() {
+    "$pellwick_tools/install-packages.sh" windows
+}
+
+# The environment every Wine call of ours runs in: no debug chatter, no Mono or Gecko
+# installer prompts, no menu entries or file associations written into the Linux desktop.
+pellwick_wine_settings() {
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+}
+
+# The same in the given prefix.
+pellwick_wine_environment() {  # prefix
+    export WINEPREFIX="$1"
+    pellwick_wine_settings
+}
+
+# Configures a cross build of the Windows programs in <folder>: mingw-w64 and the static
+# OpenSSL for Windows (built first when it is not cached). More cmake options may follow.
+pellwick_configure_windows() {  # folder build-type port [cmake option...]
+    local folder=$1 type=$2 port=$3 top openssl
+    shift 3
+    top=$(dirname "$pellwick_tools")
+    openssl=$("$pellwick_tools/build-openssl.sh" windows | tail -n 1)
+    cmake -S "$top" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHTTPS_PORT="$port" \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" "$@" >/dev/null
+}
