@@ -42,12 +42,21 @@ openssl req -new -x509 -key "$work/exe/server.key" -out "$work/exe/server.crt" -
 
 ulimit -n "$(ulimit -Hn)"
 port=18445
-XDG_DATA_HOME="$work/data" PELLWICK_PORT=$port taskset -c 0 "$work/exe/pellwick" >/dev/null 2>&1 &
+XDG_DATA_HOME="$work/data" PELLWICK_PORT=$port taskset -c 0 "$work/exe/pellwick" >"$work/host.log" 2>&1 &
 server_pid=$!
-for _ in $(seq 500); do
-  curl -sk -o /dev/null "https://127.0.0.1:$port/index.html" && break
+# Until the host answers; a host that ends first, or does not answer within two minutes, did
+# not start, and its output says why.
+started=no
+for _ in $(seq 6000); do
+  if curl -sk -o /dev/null "https://127.0.0.1:$port/index.html"; then started=yes; break; fi
+  kill -0 "$server_pid" 2>/dev/null || break
   sleep 0.02
 done
+if [ "$started" = no ]; then
+  echo "flood: the host did not start on port $port: $host" >&2
+  cat "$work/host.log" >&2
+  exit 1
+fi
 
 echo "Host: $host"
 taskset -c 1 "$build/server/e2e/flood_bench" "$port" "$server_pid" "${counts[@]}"

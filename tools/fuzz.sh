@@ -22,7 +22,7 @@ done
 openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/fuzz"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLWICK_TESTS=OFF \
-  -DPELLWICK_FUZZ=ON -DPELLWICK_SANITIZE=address,undefined -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
+  -DPELLWICK_FUZZ=ON -DPELLWICK_SANITIZE=address,undefined -DPELLWICK_WARNINGS_AS_ERRORS=ON -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
 cmake --build "$build" >/dev/null
 
 findings="$build/findings"

@@ -6,15 +6,17 @@
 #
 #   tools/release.sh [--port N] [--out folder]
 #
-# Release configuration, port 443 (--port gives a test build another one). The version is
-# the project's (CMakeLists.txt). With PELLWICK_SIGN_PFX and PELLWICK_SIGN_PASSWORD (see
-# tools/windows/sign.sh) the programs, the uninstaller and the installer are signed and
-# verified; without them everything is built unsigned, and it says so.
+# Release configuration, the port of pellwick.conf (443; --port gives a test build another
+# one). The version, the publisher and the developer's address are pellwick.conf's. With
+# PELLWICK_SIGN_PFX and PELLWICK_SIGN_PASSWORD (see tools/windows/sign.sh) the programs, the
+# uninstaller and the installer are signed and verified; without them everything is built
+# unsigned, and it says so.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tools/common.sh"
 started=$(date +%s)
 
-port=443
+port=$(. "$top/pellwick.conf" && echo "$https_port")
 out="$top/dist"
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -25,12 +27,10 @@ while [ $# -gt 0 ]; do
 done
 
 "$top/tools/install-packages.sh" linux windows release
-openssl_prefix=$("$top/tools/build-openssl.sh" windows | tail -n 1)
 
 build="$top/build/windows-release-$port"
 echo "Building Pellwick.exe and MakeCertificate.exe (Release, port $port) in $build" >&2
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF -DHTTPS_PORT="$port" \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
+pellwick_configure_windows "$build" Release "$port" -DPELLWICK_TESTS=OFF
 cmake --build "$build" --target Pellwick MakeCertificate >/dev/null
 . "$build/release-variables.sh"
 
@@ -54,8 +54,7 @@ fi
 setup="$out/$name-setup.exe"
 zip="$out/$name-win64.zip"
 rm -f "$setup" "$zip"
-defines=(-DVERSION="$version" -DVERSION4="$version_major.$version_minor.0.0" -DPUBLISHER="$publisher"
-         -DURL="https://pellwick.org/" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup")
+defines=(-DNAMES="$names_nsh" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup")
 [ $signing = yes ] && defines+=(-DSIGN="$top/tools/windows/sign.sh")
 makensis -V2 -INPUTCHARSET UTF8 "${defines[@]}" "$top/tools/windows/release/pellwick.nsi" >&2
 [ $signing = yes ] && "$top/tools/windows/sign.sh" "$setup"

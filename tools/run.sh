@@ -11,30 +11,31 @@
 # names as the one the Windows installer makes: localhost, 127.0.0.1 and ::1.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tools/common.sh"
 
 make_certificate() {  # folder
   [ -f "$1/server.crt" ] && [ -f "$1/server.key" ] && return 0
   echo "Making a self-signed certificate for localhost, 127.0.0.1 and ::1 in $1" >&2
+  local output
   # Browsers look only at the subjectAltName entries, never at the common name.
-  (cd "$1" &&
-   openssl genrsa -out server.key 2048 2>/dev/null &&
+  output=$(cd "$1" 2>&1 &&
+   openssl genrsa -out server.key 2048 2>&1 &&
    openssl req -new -x509 -key server.key -out server.crt -days 825 -subj "/CN=localhost" \
      -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" -addext "basicConstraints=critical,CA:FALSE" \
-     -addext "extendedKeyUsage=serverAuth" 2>/dev/null)
+     -addext "extendedKeyUsage=serverAuth" 2>&1) ||
+    { printf '%s\n' "$output" >&2; pellwick_die "could not make the certificate in $1"; }
 }
 
 if [ "${1:-}" = --windows ]; then
   "$top/tools/install-packages.sh" linux windows
-  port=443
+  port=$(. "$top/pellwick.conf" && echo "$https_port")
   [ "$(id -u)" -ne 0 ] && port=8443
-  openssl_prefix=$("$top/tools/build-openssl.sh" windows | tail -n 1)
   build="$top/build/windows-run-$port"
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF -DHTTPS_PORT=$port \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
+  pellwick_configure_windows "$build" Release "$port" -DPELLWICK_TESTS=OFF
   cmake --build "$build" --target Pellwick >/dev/null
   make_certificate "$build/app"
   echo "Starting Pellwick.exe (https://localhost:$port/) under Wine" >&2
-  export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  pellwick_wine_settings
   exec wine "$build/app/Pellwick.exe"
 fi
 

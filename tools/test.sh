@@ -4,16 +4,17 @@
 # Wine, whose console host also answers the Linux end-to-end cases.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tools/common.sh"
 jobs=$(nproc)
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 
 "$top/tools/install-packages.sh" linux windows fuzz
 
-# configure_and_build <folder> <cmake options...>
+# configure_and_build <folder> <cmake options...>: every warning is an error here.
 configure_and_build() {
   local folder=$1
   shift
-  cmake -S "$top" -B "$folder" -G Ninja "$@" >/dev/null
+  cmake -S "$top" -B "$folder" -G Ninja -DPELLWICK_WARNINGS_AS_ERRORS=ON "$@" >/dev/null
   cmake --build "$folder" -j "$jobs"
 }
 
@@ -21,7 +22,8 @@ stage "OpenSSL for Linux"
 # The same source as the Windows program's, so that these tests run the library it ships.
 linux_openssl=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 stage "Linux build"
-configure_and_build "$top/build/linux" -DCMAKE_BUILD_TYPE=Debug -DOPENSSL_ROOT_DIR="$linux_openssl"
+# Optimised, as a packager builds it: the optimiser's warnings show here too.
+configure_and_build "$top/build/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOPENSSL_ROOT_DIR="$linux_openssl"
 stage "Linux tests"
 # The cases that run against the Windows host under Wine come last, with Wine set up.
 ctest --test-dir "$top/build/linux" -j "$jobs" --output-on-failure -E '^wine\.'
@@ -44,19 +46,17 @@ TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$top/build/tsan" -j "$jobs" --out
 stage "Fuzzers (a short run; tools/fuzz.sh 600 --keep for a long one)"
 "$top/tools/fuzz.sh" 12
 
-stage "OpenSSL for Windows"
-openssl_prefix=$("$top/tools/build-openssl.sh" windows | tail -n 1)
-stage "Windows build"
+stage "Windows build (and its OpenSSL)"
 # A port of its own, so that the tests pass for a normal user too; the shipped build uses 443.
-configure_and_build "$top/build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHTTPS_PORT=18443 \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix"
+pellwick_configure_windows "$top/build/windows" RelWithDebInfo 18443 -DPELLWICK_WARNINGS_AS_ERRORS=ON
+cmake --build "$top/build/windows" -j "$jobs"
 configure_and_build "$top/build/linux" -DPELLWICK_E2E_WINE_HOST="$top/build/windows/app/pellwick-console.exe"
 
 stage "Windows tests under Wine"
 # One at a time: every Windows test program shares the prefix's local application data.
-"$top/tools/windows/with-wine" bash -c "
-  ctest --test-dir '$top/build/windows' --output-on-failure &&
-  ctest --test-dir '$top/build/linux' --output-on-failure -R '^wine\.'"
+"$top/tools/windows/with-wine" bash -c '
+  ctest --test-dir "$1/build/windows" --output-on-failure &&
+  ctest --test-dir "$1/build/linux" --output-on-failure -R "^wine\."' windows-tests "$top"
 
 stage "Release: the installer and the portable zip under Wine, and signing"
 "$top/tools/windows/test-release.sh"

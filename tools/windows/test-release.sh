@@ -40,12 +40,12 @@ port_answers() {
 
 if [ "${1:-}" != --inside ]; then
     "$top/tools/release.sh"
-    port=443
+    port=$(. "$top/pellwick.conf" && echo "$https_port")
     artefacts="$top/dist"
-    if [ "$(id -u)" -ne 0 ] || port_answers 443; then
+    if [ "$(id -u)" -ne 0 ] || port_answers "$port"; then
+        echo "test-release: $port cannot be bound here; testing a build for port $test_port" >&2
         port=$test_port
         artefacts="$top/build/release-test-$port"
-        echo "test-release: 443 cannot be bound here; testing a build for port $port" >&2
         "$top/tools/release.sh" --port "$port" --out "$artefacts"
     fi
     . "$top/build/windows-release-$port/release-variables.sh"
@@ -128,7 +128,7 @@ listing() {
 wait_until() {  # description command...
     local what=$1
     shift
-    for _ in $(seq 600); do
+    for _ in $(seq 1200); do
         "$@" && return 0
         sleep 0.1
     done
@@ -145,7 +145,7 @@ fetch_root() {  # certificate localhost|127.0.0.1
     local check=(-verify_ip 127.0.0.1)
     [ "$2" = localhost ] && check=(-servername localhost -verify_hostname localhost)
     printf 'GET / HTTP/1.1\r\nHost: %s\r\n\r\n' "$2" |
-        timeout 60 openssl s_client -quiet -connect "127.0.0.1:$port" "${check[@]}" -CAfile "$1" \
+        timeout 120 openssl s_client -quiet -connect "127.0.0.1:$port" "${check[@]}" -CAfile "$1" \
             -no-CApath -no-CAstore -verify_return_error >"$work/response" 2>"$work/s_client.err" ||
         { cat "$work/s_client.err" >&2; fail "TLS fetch of / for $2 failed"; }
     [[ "$(head -n 1 "$work/response")" == "HTTP/1.1 200 OK"* ]] || { cat "$work/response" >&2; fail "no 200 for $2"; }
@@ -165,7 +165,7 @@ check_version_resource() {  # file description
     grep -q 'RT_GROUP_ICON' <<<"$resources" || fail "$(basename "$1") has no icon"
 }
 
-publisher=Vosmar  # the developer the status panel names
+publisher=$(. "$top/pellwick.conf" && echo "$publisher")  # the developer the status panel names
 page="Pellwick release test $RANDOM$RANDOM"
 mkdir -p "$web_root"
 printf '%s\n' "$page" >"$web_root/index.html"
@@ -243,9 +243,9 @@ mkdir "$WINEPREFIX/drive_c/$folder_name"
 unzip -q "$zip" -d "$WINEPREFIX/drive_c/$folder_name"
 portable="$WINEPREFIX/drive_c/$folder_name/Pellwick-$version-win64"
 portable_win="C:\\$folder_name\\Pellwick-$version-win64"
-(cd "$portable" && timeout 120 wine cmd /c MakeCertificate.exe) &
+(cd "$portable" && timeout 300 wine cmd /c MakeCertificate.exe) &
 helper=$!
-timeout 120 wine "$answer_box" "Pellwick certificate" >"$work/box" || fail "MakeCertificate.exe showed no box"
+timeout 300 wine "$answer_box" "Pellwick certificate" >"$work/box" || fail "MakeCertificate.exe showed no box"
 box_text=$(tr -d '\r' <"$work/box")  # the box shows each line feed as CR LF
 wait "$helper" || fail "cmd /c MakeCertificate.exe failed"
 expected_start="Made a certificate and its key for this computer:"$'\n\n'"$portable_win\\server.crt"$'\n'"$portable_win\\server.key"

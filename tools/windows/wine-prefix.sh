@@ -18,7 +18,7 @@ pellwick_wine_environment "$prefix"
 
 # Each step is cut off so that a wedged Wine fails the run instead of stalling it.
 # wineboot's own chatter (no 32-bit loader, "configuration updated") is shown on failure only.
-log=$(timeout 120 wineboot -i 2>&1) || { echo "$log" >&2; pellwick_die "wineboot -i failed"; }
+log=$(timeout 300 wineboot -i 2>&1) || { echo "$log" >&2; pellwick_die "wineboot -i failed"; }
 # A crash would start winedbg, whose dialog waits for a click that never comes; Wine
 # falls back to winedbg even without AeDebug's "Debugger", so winedbg itself is turned off
 # and a crash ends the program at once with exit code 5 (0xC0000005's low byte). Without a
@@ -36,9 +36,9 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
 "Audio"=""
 REG
-timeout 60 wine regedit /S 'C:\pellwick-prefix.reg'
+timeout 300 wine regedit /S 'C:\pellwick-prefix.reg'
 # The registry reaches the disk when the server ends.
-timeout 60 wineserver -w
+timeout 300 wineserver -w
 rm "$prefix/drive_c/pellwick-prefix.reg"
 
 # Marks the prefix as a profile made for tests: only there do the Windows tests delete
