@@ -3,6 +3,12 @@
 
 pellwick_tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# One value of pellwick.conf, where the names and numbers shared with the programs and the
+# installer are written once: pellwick_name https_port prints 443.
+pellwick_name() {  # key
+    (. "$pellwick_tools/../pellwick.conf" && printf '%s\n' "${!1}")
+}
+
 pellwick_die() {
     echo "$(basename "$0"): $*" >&2
     exit 1

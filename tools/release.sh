@@ -16,7 +16,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/common.sh"
 started=$(date +%s)
 
-port=$(. "$top/pellwick.conf" && echo "$https_port")
+port=$(pellwick_name https_port)
 out="$top/dist"
 while [ $# -gt 0 ]; do
   case "$1" in

@@ -28,7 +28,7 @@ make_certificate() {  # folder
 
 if [ "${1:-}" = --windows ]; then
   "$top/tools/install-packages.sh" linux windows
-  port=$(. "$top/pellwick.conf" && echo "$https_port")
+  port=$(pellwick_name https_port)
   [ "$(id -u)" -ne 0 ] && port=8443
   build="$top/build/windows-run-$port"
   pellwick_configure_windows "$build" Release "$port" -DPELLWICK_TESTS=OFF

@@ -14,7 +14,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../common.sh"
-. "$here/../../pellwick.conf"  # developer_url
 
 if [ "${1:-}" = --enabled ]; then
     [ -n "${PELLWICK_SIGN_PFX:-}" ]
@@ -37,7 +36,7 @@ if [ -n "${PELLWICK_SIGN_PASSWORD:-}" ]; then
 fi
 
 for file in "$@"; do
-    options=(-pkcs12 "$PELLWICK_SIGN_PFX" "${password[@]}" -h sha256 -n "Pellwick" -i "$developer_url")
+    options=(-pkcs12 "$PELLWICK_SIGN_PFX" "${password[@]}" -h sha256 -n "Pellwick" -i "$(pellwick_name developer_url)")
     if [ -n "${PELLWICK_SIGN_TIMESTAMP:-}" ]; then options+=(-ts "$PELLWICK_SIGN_TIMESTAMP"); fi
     rm -f "$file.signed"
     osslsigncode sign "${options[@]}" -in "$file" -out "$file.signed" >/dev/null ||
