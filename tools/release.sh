@@ -55,7 +55,8 @@ setup="$out/$name-setup.exe"
 zip="$out/$name-win64.zip"
 rm -f "$setup" "$zip"
 defines=(-DVERSION="$version" -DVERSION4="$version_major.$version_minor.0.0" -DPUBLISHER="$publisher"
-         -DURL="https://pellwick.org/" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup")
+         -DURL="https://pellwick.org/" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup"
+         -DWELCOME_BITMAP="$welcome_bitmap")
 [ $signing = yes ] && defines+=(-DSIGN="$top/tools/windows/sign.sh")
 makensis -V2 -INPUTCHARSET UTF8 "${defines[@]}" "$top/tools/windows/release/pellwick.nsi" >&2
 [ $signing = yes ] && "$top/tools/windows/sign.sh" "$setup"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ui_test/ui_scenario_win32.h"
+#include "test_support/temp_folder.h"
 
 namespace uitest {
 namespace {
@@ -241,6 +242,9 @@ TEST_P(DpiUi, EveryWindowIsLaidOutForItsDpiAndFollowsAChange) {
     auto photographed = [&](HWND window, const std::string& name) {
         return dpi != 144 || SaveScreenshot(window, ScreenshotFile(name + "_150.bmp"));
     };
+    for (const wchar_t* name : {L"index.html", L"holiday photos.zip", L"notes.txt"}) {
+        WriteFileBytes(WebRootFolder() / name, "a file of the Web Root\n");
+    }
     HWND main = nullptr;
     {
         ScreenDpi screen(dpi);
