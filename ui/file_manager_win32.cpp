@@ -253,8 +253,8 @@ void OpenFileManager(HWND owner) {
     if (!classRegistered) RegisterAppWindowClass(kFileManagerClass, FileManagerProc, instance);
     classRegistered = true;
     fileManagerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kFileManagerClass, L"File Manager - Web Root ",
-                                     WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth, kLayout.frameHeight, owner, nullptr,
-                                     instance, nullptr);
+                                     WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth,
+                                     kLayout.frameHeight, owner, nullptr, instance, nullptr);
     if (fileManagerWnd == nullptr) return;
     SizeWindowForDpi(fileManagerWnd, kLayout.frameWidth, kLayout.frameHeight, scale.dpi);
     ShowWindow(fileManagerWnd, SW_SHOW);

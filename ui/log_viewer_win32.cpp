@@ -160,7 +160,8 @@ void OpenLogViewer(HWND owner) {
     if (!classRegistered) RegisterAppWindowClass(kLogViewerClass, LogViewerProc, instance);
     classRegistered = true;
     logViewerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kLogViewerClass, L"HTTPS Log View", WS_OVERLAPPEDWINDOW,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth, kLayout.frameHeight, owner, nullptr, instance, nullptr);
+                                   CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth, kLayout.frameHeight, owner, nullptr,
+                                   instance, nullptr);
     if (logViewerWnd == nullptr) return;
     SizeWindowForDpi(logViewerWnd, kLayout.frameWidth, kLayout.frameHeight, scale.dpi);
     ShowWindow(logViewerWnd, SW_SHOW);
