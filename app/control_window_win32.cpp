@@ -22,23 +22,41 @@ enum ControlId {
 
 constexpr UINT_PTR STATUS_TIMER_ID = 1;
 constexpr UINT kStatusTimerMs = 800;
-constexpr int kClientWidth = 680;
-constexpr int kSmallClientHeight = 66;
-constexpr int kTallClientHeight = 348;
 
 struct ControlPlace {
     int id;
     int x, y, width, height;
 };
 
-// The lamp and the four buttons stand still; only the status text follows the size.
-constexpr ControlPlace kFixedPlaces[] = {
-    {IDC_STATUS_LAMP, 12, 17, 22, 22},
-    {IDC_START_STOP, 44, 12, 140, 32},
-    {IDC_FILE_MANAGER, 194, 12, 140, 32},
-    {IDC_LOG, 344, 12, 140, 32},
-    {IDC_STATUS, 494, 12, 170, 32},
-};
+// Every layout number of the window, in pixels at 96 DPI; the window scales them by its DPI.
+constexpr struct {
+    int clientWidth = 680;
+    int smallClientHeight = 66;
+    int tallClientHeight = 348;
+    // The lamp and the four buttons stand still; only the status text follows the size.
+    ControlPlace fixed[5] = {
+        {IDC_STATUS_LAMP, 12, 17, 22, 22},
+        {IDC_START_STOP, 44, 12, 140, 32},
+        {IDC_FILE_MANAGER, 194, 12, 140, 32},
+        {IDC_LOG, 344, 12, 140, 32},
+        {IDC_STATUS, 494, 12, 170, 32},
+    };
+    // The status text: at (x, y), as wide as the client less `widthLess`, as high as the
+    // client less `heightLess` within its limits.
+    int statusX = 12, statusY = 54, statusWidthLess = 24, statusHeightLess = 66;
+    int statusMinHeight = 60, statusMaxHeight = 260;
+    int lampInset = 2, lampPenWidth = 1;
+} kLayout;
+
+// What the window is scaled for: its DPI and the controls' font made for it.
+struct {
+    UINT dpi = kBaseDpi;
+    HFONT font = nullptr;
+} scale;
+
+int Px(int pixelsAt96) {
+    return Scaled(pixelsAt96, scale.dpi);
+}
 
 void RepaintLamp(HWND window) {
     InvalidateRect(GetDlgItem(window, IDC_STATUS_LAMP), nullptr, TRUE);
@@ -48,31 +66,34 @@ void SetStartStopText(HWND window, bool running) {
     SetWindowTextW(GetDlgItem(window, IDC_START_STOP), running ? L"Stop server" : L"Start server");
 }
 
-// Gives the window a client area of the fixed width and the given height, keeping its
-// top-left corner.
+// Gives the window a client area of the fixed width and the given height (96-DPI pixels,
+// scaled), keeping its top-left corner unless that would leave the monitor's work area.
 void ResizeToClient(HWND window, int clientHeight) {
-    RECT frame = {0, 0, kClientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    RECT frame = {0, 0, Px(kLayout.clientWidth), Px(clientHeight)};
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), scale.dpi);
     RECT current;
     GetWindowRect(window, &current);
-    SetWindowPos(window, nullptr, current.left, current.top, frame.right - frame.left, frame.bottom - frame.top,
+    const RECT kept = ClampToWorkArea(RECT{current.left, current.top, current.left + frame.right - frame.left,
+                                           current.top + frame.bottom - frame.top});
+    SetWindowPos(window, nullptr, kept.left, kept.top, kept.right - kept.left, kept.bottom - kept.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LayoutControls(HWND window) {
     RECT client;
     GetClientRect(window, &client);
-    for (const ControlPlace& place : kFixedPlaces) {
-        MoveWindow(GetDlgItem(window, place.id), place.x, place.y, place.width, place.height, TRUE);
+    for (const ControlPlace& place : kLayout.fixed) {
+        MoveWindow(GetDlgItem(window, place.id), Px(place.x), Px(place.y), Px(place.width), Px(place.height), TRUE);
     }
     HWND statusText = GetDlgItem(window, IDC_STATUS_TEXT);
     if (statusExpanded) {
-        int height = client.bottom - 66;
-        if (height > 260) height = 260;
-        if (height < 60) height = 60;
+        int height = client.bottom - Px(kLayout.statusHeightLess);
+        if (height > Px(kLayout.statusMaxHeight)) height = Px(kLayout.statusMaxHeight);
+        if (height < Px(kLayout.statusMinHeight)) height = Px(kLayout.statusMinHeight);
         ShowWindow(statusText, SW_SHOW);
-        MoveWindow(statusText, 12, 54, client.right - 24, height, TRUE);
+        MoveWindow(statusText, Px(kLayout.statusX), Px(kLayout.statusY),
+                   client.right - Px(kLayout.statusWidthLess), height, TRUE);
     } else {
         ShowWindow(statusText, SW_HIDE);
     }
@@ -88,30 +109,44 @@ void UpdateStatusPanel(HWND window) {
 void PaintLamp(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     HBRUSH brush = CreateSolidBrush(serverState.running ? RGB(0, 200, 0) : RGB(220, 0, 0));
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(60, 60, 60));
+    HPEN pen = CreatePen(PS_SOLID, Px(kLayout.lampPenWidth), RGB(60, 60, 60));
     HGDIOBJ oldPen = SelectObject(item.hDC, pen);
     HGDIOBJ oldBrush = SelectObject(item.hDC, brush);
     const RECT& r = item.rcItem;
-    int d = ((r.right - r.left) < (r.bottom - r.top) ? (r.right - r.left) : (r.bottom - r.top)) - 2;
-    Ellipse(item.hDC, r.left + 2, r.top + 2, r.left + d, r.top + d);
+    const int inset = Px(kLayout.lampInset);
+    int d = ((r.right - r.left) < (r.bottom - r.top) ? (r.right - r.left) : (r.bottom - r.top)) - inset;
+    Ellipse(item.hDC, r.left + inset, r.top + inset, r.left + d, r.top + d);
     SelectObject(item.hDC, oldPen);
     SelectObject(item.hDC, oldBrush);
     DeleteObject(pen);
     DeleteObject(brush);
 }
 
+// A control at its place in the layout (LayoutControls moves it there again anyway).
+void CreatePlacedControl(HWND window, HINSTANCE instance, const wchar_t* className, const wchar_t* text,
+                         DWORD style, int id) {
+    ControlPlace place = {id, kLayout.statusX, kLayout.statusY, kLayout.clientWidth - kLayout.statusWidthLess,
+                          kLayout.statusMaxHeight};
+    for (const ControlPlace& fixed : kLayout.fixed) {
+        if (fixed.id == id) place = fixed;
+    }
+    CreateChildControl(className, text, style, Px(place.x), Px(place.y), Px(place.width), Px(place.height), window,
+                       id, instance, scale.font);
+}
+
 LRESULT OnCreate(HWND window) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    scale.dpi = WindowDpi(window);
+    scale.font = CreateUiFont(scale.dpi);
     const DWORD button = WS_CHILD | WS_VISIBLE;
-    CreateChildControl(L"BUTTON", L"Stop server", button, 44, 12, 140, 32, window, IDC_START_STOP, instance);
-    CreateChildControl(L"BUTTON", L"File Manager", button, 194, 12, 140, 32, window, IDC_FILE_MANAGER, instance);
-    CreateChildControl(L"BUTTON", L"Log", button, 344, 12, 140, 32, window, IDC_LOG, instance);
-    CreateChildControl(L"BUTTON", L"Status", button, 494, 12, 170, 32, window, IDC_STATUS, instance);
-    CreateChildControl(L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 12, 17, 22, 22, window,
-                       IDC_STATUS_LAMP, instance);
-    CreateChildControl(L"STATIC", L"", WS_CHILD | SS_LEFT, 12, 54, 656, 260, window, IDC_STATUS_TEXT, instance);
+    CreatePlacedControl(window, instance, L"BUTTON", L"Stop server", button, IDC_START_STOP);
+    CreatePlacedControl(window, instance, L"BUTTON", L"File Manager", button, IDC_FILE_MANAGER);
+    CreatePlacedControl(window, instance, L"BUTTON", L"Log", button, IDC_LOG);
+    CreatePlacedControl(window, instance, L"BUTTON", L"Status", button, IDC_STATUS);
+    CreatePlacedControl(window, instance, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, IDC_STATUS_LAMP);
+    CreatePlacedControl(window, instance, L"STATIC", L"", WS_CHILD | SS_LEFT, IDC_STATUS_TEXT);
     ShowWindow(GetDlgItem(window, IDC_STATUS_TEXT), SW_HIDE);
-    ResizeToClient(window, kSmallClientHeight);
+    ResizeToClient(window, kLayout.smallClientHeight);
     // The server starts by itself; a failed start shows its box before the window does.
     SetStartStopText(window, StartServer(window));
     SetTimer(window, STATUS_TIMER_ID, kStatusTimerMs, nullptr);
@@ -135,9 +170,9 @@ void OnStatusToggle(HWND window) {
     statusExpanded = !statusExpanded;
     if (statusExpanded) {
         UpdateStatusPanel(window);
-        ResizeToClient(window, kTallClientHeight);
+        ResizeToClient(window, kLayout.tallClientHeight);
     } else {
-        ResizeToClient(window, kSmallClientHeight);
+        ResizeToClient(window, kLayout.smallClientHeight);
     }
     LayoutControls(window);
 }
@@ -167,9 +202,24 @@ void OnTimer(HWND window) {
     }
 }
 
+// The window now stands on a monitor of another scaling: it takes the frame Windows
+// suggests and scales its font and layout to the new DPI.
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+    scale.dpi = DpiOfDpiChanged(wParam);
+    HFONT previous = scale.font;
+    scale.font = CreateUiFont(scale.dpi);
+    for (int id : {IDC_START_STOP, IDC_FILE_MANAGER, IDC_LOG, IDC_STATUS, IDC_STATUS_LAMP, IDC_STATUS_TEXT}) {
+        SetControlFont(GetDlgItem(window, id), scale.font);
+    }
+    DeleteFontSlot(previous);
+    TakeSuggestedRect(window, lParam);
+    LayoutControls(window);
+}
+
 void OnDestroy(HWND window) {
     KillTimer(window, STATUS_TIMER_ID);
     StopServer();
+    DeleteFontSlot(scale.font);
     ReleaseSharedUi();
     PostQuitMessage(0);
 }
@@ -185,6 +235,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
         case WM_TIMER: OnTimer(window); return 0;
         case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
+        case WM_DPICHANGED: OnDpiChanged(window, wParam, lParam); return 0;
         case WM_DESTROY: OnDestroy(window); return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }

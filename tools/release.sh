@@ -54,7 +54,8 @@ fi
 setup="$out/$name-setup.exe"
 zip="$out/$name-win64.zip"
 rm -f "$setup" "$zip"
-defines=(-DNAMES="$names_nsh" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup")
+defines=(-DNAMES="$names_nsh" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup"
+         -DWELCOME_BITMAP="$welcome_bitmap")
 [ $signing = yes ] && defines+=(-DSIGN="$top/tools/windows/sign.sh")
 makensis -V2 -INPUTCHARSET UTF8 "${defines[@]}" "$top/tools/windows/release/pellwick.nsi" >&2
 [ $signing = yes ] && "$top/tools/windows/sign.sh" "$setup"

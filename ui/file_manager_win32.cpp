@@ -25,12 +25,29 @@ enum FileManagerId {
     IDC_FM_EXPLORER = 2007,
 };
 
-struct ControlPlace {
-    int id;
-    int x, y, width, height;
-};
-
 bool classRegistered = false;
+
+// Every layout number of the window, in pixels at 96 DPI; the window scales them by its
+// DPI.
+constexpr struct {
+    int frameWidth = 900, frameHeight = 560;
+    int listMinHeight = 60;
+    LayoutPlace places[7] = {
+        {IDC_FM_EXPLORER, 12, false, 12, false, 130, 32},
+        {IDC_FM_IMPORT, 152, false, 12, false, 130, 32},
+        {IDC_FM_DELETE, 292, false, 12, false, 150, 32},
+        {IDC_FM_NOTEPAD, 452, false, 12, false, 130, 32},
+        {IDC_FM_REFRESH, 12, false, -44, true, 130, 32},
+        {IDC_FM_CLOSE, -142, true, -44, true, 130, 32},
+        {IDC_FILE_LIST, 12, false, 54, false, -24, -108},
+    };
+} kLayout;
+
+// What the open window is scaled for: its DPI and the controls' font, deleted with it.
+struct {
+    UINT dpi = kBaseDpi;
+    HFONT font = nullptr;
+} scale;
 
 HWND FileList(HWND window) {
     return GetDlgItem(window, IDC_FILE_LIST);
@@ -135,36 +152,52 @@ void LayoutFileManager(HWND window) {
     RECT client;
     GetClientRect(window, &client);
     const int w = client.right, h = client.bottom;
-    const ControlPlace places[] = {
-        {IDC_FM_EXPLORER, 12, 12, 130, 32},
-        {IDC_FM_IMPORT, 152, 12, 130, 32},
-        {IDC_FM_DELETE, 292, 12, 150, 32},
-        {IDC_FM_NOTEPAD, 452, 12, 130, 32},
-        {IDC_FM_REFRESH, 12, h - 44, 130, 32},
-        {IDC_FM_CLOSE, w - 142, h - 44, 130, 32},
-        {IDC_FILE_LIST, 12, 54, w - 24, h - 108 < 60 ? 60 : h - 108},
-    };
-    for (const ControlPlace& place : places) {
-        MoveWindow(GetDlgItem(window, place.id), place.x, place.y, place.width, place.height, TRUE);
+    const int leastListHeight = Scaled(kLayout.listMinHeight, scale.dpi);
+    for (const LayoutPlace& place : kLayout.places) {
+        PixelPlace at = ScaledPlace(place, w, h, scale.dpi);
+        // Unlike the log viewer's text area, the list keeps a least height, even if it
+        // then reaches below the bottom buttons.
+        if (place.id == IDC_FILE_LIST && at.height < leastListHeight) at.height = leastListHeight;
+        MoveWindow(GetDlgItem(window, place.id), at.x, at.y, at.width, at.height, TRUE);
     }
     InvalidateRect(window, nullptr, TRUE);
 }
 
 LRESULT OnCreate(HWND window) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    scale.dpi = WindowDpi(window);
+    scale.font = CreateUiFont(scale.dpi);
+    HFONT font = scale.font;
     const DWORD button = WS_CHILD | WS_VISIBLE;
     CreateChildControl(L"LISTBOX", nullptr,
                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_EXTENDEDSEL | LBS_NOTIFY, 0, 0, 10, 10,
-                       window, IDC_FILE_LIST, instance);
-    CreateChildControl(L"BUTTON", L"Explorer", button, 0, 0, 10, 10, window, IDC_FM_EXPLORER, instance);
-    CreateChildControl(L"BUTTON", L"Import files", button, 0, 0, 10, 10, window, IDC_FM_IMPORT, instance);
-    CreateChildControl(L"BUTTON", L"Delete files", button, 0, 0, 10, 10, window, IDC_FM_DELETE, instance);
-    CreateChildControl(L"BUTTON", L"Notepad", button, 0, 0, 10, 10, window, IDC_FM_NOTEPAD, instance);
-    CreateChildControl(L"BUTTON", L"Refresh", button, 0, 0, 10, 10, window, IDC_FM_REFRESH, instance);
-    CreateChildControl(L"BUTTON", L"Close", button, 0, 0, 10, 10, window, IDC_FM_CLOSE, instance);
+                       window, IDC_FILE_LIST, instance, font);
+    CreateChildControl(L"BUTTON", L"Explorer", button, 0, 0, 10, 10, window, IDC_FM_EXPLORER, instance, font);
+    CreateChildControl(L"BUTTON", L"Import files", button, 0, 0, 10, 10, window, IDC_FM_IMPORT, instance, font);
+    CreateChildControl(L"BUTTON", L"Delete files", button, 0, 0, 10, 10, window, IDC_FM_DELETE, instance, font);
+    CreateChildControl(L"BUTTON", L"Notepad", button, 0, 0, 10, 10, window, IDC_FM_NOTEPAD, instance, font);
+    CreateChildControl(L"BUTTON", L"Refresh", button, 0, 0, 10, 10, window, IDC_FM_REFRESH, instance, font);
+    CreateChildControl(L"BUTTON", L"Close", button, 0, 0, 10, 10, window, IDC_FM_CLOSE, instance, font);
     RefreshFileList(window);
     LayoutFileManager(window);
     return 0;
+}
+
+// The window now stands on a monitor of another scaling: a new font, the suggested frame,
+// a new layout.
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+    scale.dpi = DpiOfDpiChanged(wParam);
+    HFONT previous = scale.font;
+    scale.font = CreateUiFont(scale.dpi);
+    for (const LayoutPlace& place : kLayout.places) SetControlFont(GetDlgItem(window, place.id), scale.font);
+    DeleteFontSlot(previous);
+    TakeSuggestedRect(window, lParam);
+    LayoutFileManager(window);
+}
+
+void OnDestroy() {
+    fileManagerWnd = nullptr;
+    DeleteFontSlot(scale.font);
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -187,7 +220,8 @@ LRESULT CALLBACK FileManagerProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_COMMAND: return OnCommand(window, message, wParam, lParam);
         case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
         case WM_CLOSE: DestroyWindow(window); return 0;
-        case WM_DESTROY: fileManagerWnd = nullptr; return 0;
+        case WM_DPICHANGED: OnDpiChanged(window, wParam, lParam); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
@@ -219,9 +253,10 @@ void OpenFileManager(HWND owner) {
     if (!classRegistered) RegisterAppWindowClass(kFileManagerClass, FileManagerProc, instance);
     classRegistered = true;
     fileManagerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kFileManagerClass, L"File Manager - Web Root ",
-                                     WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 900, 560, owner, nullptr,
-                                     instance, nullptr);
+                                     WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth,
+                                     kLayout.frameHeight, owner, nullptr, instance, nullptr);
     if (fileManagerWnd == nullptr) return;
+    SizeWindowForDpi(fileManagerWnd, kLayout.frameWidth, kLayout.frameHeight, scale.dpi);
     ShowWindow(fileManagerWnd, SW_SHOW);
     UpdateWindow(fileManagerWnd);
 }

@@ -20,18 +20,47 @@ enum LogViewerId {
 
 bool classRegistered = false;
 
-HFONT CreateFontOr(int height, const wchar_t* face, int stockFallback) {
-    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                             CLEARTYPE_QUALITY, 0, face);
-    return font != nullptr ? font : static_cast<HFONT>(GetStockObject(stockFallback));
+// Every layout number of the viewer, in pixels at 96 DPI; the window scales them by its
+// DPI.
+constexpr struct {
+    int frameWidth = 760, frameHeight = 520;
+    int textHeight = 12;  // the text area's character height
+    LayoutPlace places[4] = {
+        {IDC_LOG_TEXT, 12, false, 12, false, -24, -66},
+        {IDC_LOG_REFRESH, 12, false, -44, true, 130, 32},
+        {IDC_LOG_CLEAR, 152, false, -44, true, 130, 32},
+        {IDC_LOG_CLOSE, -142, true, -44, true, 130, 32},
+    };
+} kLayout;
+
+// What the open viewer is scaled for: its DPI and the fonts made for it, deleted with it.
+struct {
+    UINT dpi = kBaseDpi;
+    HFONT textFont = nullptr;    // "Consolas", 12 pixels at 96 DPI
+    HFONT buttonFont = nullptr;  // "Segoe UI", 10 points
+} scale;
+
+// Makes the fonts for `dpi` and gives them to the controls; the previous fonts are deleted
+// only once no control holds them any more.
+void ScaleFonts(HWND viewer, UINT dpi) {
+    HFONT previousText = scale.textFont;
+    HFONT previousButton = scale.buttonFont;
+    scale.dpi = dpi;
+    scale.textFont = CreateFontOr(-Scaled(kLayout.textHeight, dpi), L"Consolas", SYSTEM_FIXED_FONT);
+    scale.buttonFont = CreateUiFont(dpi);
+    SetControlFont(GetDlgItem(viewer, IDC_LOG_TEXT), scale.textFont);
+    for (int id : {IDC_LOG_REFRESH, IDC_LOG_CLEAR, IDC_LOG_CLOSE}) {
+        SetControlFont(GetDlgItem(viewer, id), scale.buttonFont);
+    }
+    DeleteFontSlot(previousText);
+    DeleteFontSlot(previousButton);
 }
 
 HWND CreateViewerChild(HWND viewer, DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
-                       int id, HFONT font) {
+                       int id) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(viewer, GWLP_HINSTANCE));
     HWND control = CreateWindowExW(exStyle, className, text, style, 0, 0, 10, 10, viewer,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return control;
 }
 
@@ -39,10 +68,10 @@ void LayoutLogViewer(HWND viewer) {
     RECT client;
     GetClientRect(viewer, &client);
     const int w = client.right, h = client.bottom;
-    MoveWindow(GetDlgItem(viewer, IDC_LOG_TEXT), 12, 12, w - 24, h - 66, TRUE);
-    MoveWindow(GetDlgItem(viewer, IDC_LOG_REFRESH), 12, h - 44, 130, 32, TRUE);
-    MoveWindow(GetDlgItem(viewer, IDC_LOG_CLEAR), 152, h - 44, 130, 32, TRUE);
-    MoveWindow(GetDlgItem(viewer, IDC_LOG_CLOSE), w - 142, h - 44, 130, 32, TRUE);
+    for (const LayoutPlace& place : kLayout.places) {
+        const PixelPlace at = ScaledPlace(place, w, h, scale.dpi);
+        MoveWindow(GetDlgItem(viewer, place.id), at.x, at.y, at.width, at.height, TRUE);
+    }
     InvalidateRect(GetDlgItem(viewer, IDC_LOG_TEXT), nullptr, TRUE);
 }
 
@@ -52,15 +81,14 @@ LRESULT OnCreate(HWND viewer) {
         MessageBoxW(viewer, L"Failed to load Msftedit.dll (RichEdit).", L"Error", MB_ICONERROR);
         return -1;
     }
-    if (logTextFont == nullptr) logTextFont = CreateFontOr(-12, L"Consolas", SYSTEM_FIXED_FONT);
     CreateViewerChild(viewer, WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"",
                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL | ES_READONLY,
-                      IDC_LOG_TEXT, logTextFont);
-    if (logButtonFont == nullptr) logButtonFont = CreateFontOr(FontHeightForPoints(10), L"Segoe UI", DEFAULT_GUI_FONT);
+                      IDC_LOG_TEXT);
     const DWORD button = WS_CHILD | WS_VISIBLE;
-    CreateViewerChild(viewer, 0, L"BUTTON", L"Refresh", button, IDC_LOG_REFRESH, logButtonFont);
-    CreateViewerChild(viewer, 0, L"BUTTON", L"Clear log", button, IDC_LOG_CLEAR, logButtonFont);
-    CreateViewerChild(viewer, 0, L"BUTTON", L"Close", button, IDC_LOG_CLOSE, logButtonFont);
+    CreateViewerChild(viewer, 0, L"BUTTON", L"Refresh", button, IDC_LOG_REFRESH);
+    CreateViewerChild(viewer, 0, L"BUTTON", L"Clear log", button, IDC_LOG_CLEAR);
+    CreateViewerChild(viewer, 0, L"BUTTON", L"Close", button, IDC_LOG_CLOSE);
+    ScaleFonts(viewer, WindowDpi(viewer));
     ReloadLogView(viewer);
     LayoutLogViewer(viewer);
     return 0;
@@ -74,6 +102,20 @@ void ClearLog(HWND viewer) {
         DeleteFileW(GetLogFilePath().c_str());
     }
     ReloadLogView(viewer);
+}
+
+// The viewer now stands on a monitor of another scaling: new fonts, the suggested frame,
+// a new layout.
+void OnDpiChanged(HWND viewer, WPARAM wParam, LPARAM lParam) {
+    ScaleFonts(viewer, DpiOfDpiChanged(wParam));
+    TakeSuggestedRect(viewer, lParam);
+    LayoutLogViewer(viewer);
+}
+
+void OnDestroy() {
+    logViewerWnd = nullptr;
+    DeleteFontSlot(scale.textFont);
+    DeleteFontSlot(scale.buttonFont);
 }
 
 LRESULT OnCommand(HWND viewer, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -93,7 +135,8 @@ LRESULT CALLBACK LogViewerProc(HWND viewer, UINT message, WPARAM wParam, LPARAM 
         case WM_COMMAND: return OnCommand(viewer, message, wParam, lParam);
         case WM_CTLCOLORSTATIC: return ColourStaticControl(reinterpret_cast<HDC>(wParam));
         case WM_CLOSE: DestroyWindow(viewer); return 0;
-        case WM_DESTROY: logViewerWnd = nullptr; return 0;
+        case WM_DPICHANGED: OnDpiChanged(viewer, wParam, lParam); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
         default: return DefWindowProcW(viewer, message, wParam, lParam);
     }
 }
@@ -117,8 +160,10 @@ void OpenLogViewer(HWND owner) {
     if (!classRegistered) RegisterAppWindowClass(kLogViewerClass, LogViewerProc, instance);
     classRegistered = true;
     logViewerWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, kLogViewerClass, L"HTTPS Log View", WS_OVERLAPPEDWINDOW,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, 760, 520, owner, nullptr, instance, nullptr);
+                                   CW_USEDEFAULT, CW_USEDEFAULT, kLayout.frameWidth, kLayout.frameHeight, owner, nullptr,
+                                   instance, nullptr);
     if (logViewerWnd == nullptr) return;
+    SizeWindowForDpi(logViewerWnd, kLayout.frameWidth, kLayout.frameHeight, scale.dpi);
     ShowWindow(logViewerWnd, SW_SHOW);
     UpdateWindow(logViewerWnd);
 }

@@ -7,6 +7,7 @@
 ;                web address) and WINDOW_CLASS (the control window's class)
 ;   STAGE        the folder holding Pellwick.exe, MakeCertificate.exe and README.txt
 ;   ICON         the application icon
+;   WELCOME_BITMAP  the welcome and finish pages' picture (164x314, 24-bit BMP)
 ;   OUTFILE      the installer to write
 ;   SIGN         (optional) a command that signs the file named by its last argument
 ;
@@ -49,6 +50,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WELCOME_BITMAP}"
 !define MUI_ABORTWARNING
 
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Pellwick.exe"
