@@ -352,6 +352,8 @@ bool AuthorityPermits(X509* authority, const std::string& dnsName) {
         ERR_clear_error();
         return false;
     }
+    // The check reads the names that OpenSSL caches from the extensions; this fills the cache.
+    X509_get_extension_flags(probe.get());
     const bool permitted = NAME_CONSTRAINTS_check(probe.get(), constraints.get()) == X509_V_OK;
     ERR_clear_error();
     return permitted;
