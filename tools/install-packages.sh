@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only those still missing; quiet when all are
-# there. Usage: install-packages.sh linux|windows|fuzz|bench|release...
+# there. Usage: install-packages.sh linux|windows|fuzz|bench|release|browsers...
 set -euo pipefail
 
 linux=(g++ cmake ninja-build make perl dpkg-dev pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
@@ -10,6 +10,7 @@ windows=(g++-mingw-w64-x86-64-posix make dpkg-dev wine wine64 fonts-wine xvfb xa
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hey curl procps util-linux)
 release=(nsis osslsigncode zip unzip imagemagick binutils-mingw-w64-x86-64)
+browsers=(chromium firefox-esr libnss3-tools openssl)
 
 wanted=()
 for set in "$@"; do
@@ -19,6 +20,7 @@ for set in "$@"; do
     fuzz) wanted+=("${fuzz[@]}") ;;
     bench) wanted+=("${bench[@]}") ;;
     release) wanted+=("${release[@]}") ;;
+    browsers) wanted+=("${browsers[@]}") ;;
     *) echo "unknown package set: $set" >&2; exit 2 ;;
   esac
 done
