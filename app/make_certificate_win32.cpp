@@ -1,44 +1,49 @@
-// The process entry of MakeCertificate.exe: makes server.crt and server.key next to itself
-// and tells the user the outcome in a message box. With "/S" (the installer's call) it
-// shows nothing and answers only with its exit code (CertificateExitCode).
+// The process entry of MakeCertificate.exe: run by the installer (/S, /trust, /untrust)
+// and double-clicked in the portable folder; it works in its own folder. What it does and
+// its exit codes: app/make_certificate.h.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
+#include <vector>
 
 #include "app/certificate_maker.h"
+#include "app/make_certificate.h"
 #include "platform/folders.h"
 
 namespace {
 
 const wchar_t kCaption[] = L"Pellwick certificate";
 
-bool IsSilent(const wchar_t* commandLine) {
-    std::wstring arguments = commandLine;
-    const auto first = arguments.find_first_not_of(L' ');
-    const auto last = arguments.find_last_not_of(L' ');
-    arguments = first == std::wstring::npos ? L"" : arguments.substr(first, last - first + 1);
-    return lstrcmpiW(arguments.c_str(), L"/S") == 0;
+void Tell(const std::wstring& text, Tone tone) {
+    const UINT icon = tone == Tone::Information ? MB_ICONINFORMATION
+                      : tone == Tone::Warning   ? MB_ICONWARNING
+                                                : MB_ICONERROR;
+    MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | icon);
 }
 
-UINT BoxIcon(CertificateOutcome outcome) {
-    switch (outcome) {
-        case CertificateOutcome::Made:
-        case CertificateOutcome::PairExists:
-            return MB_ICONINFORMATION;
-        case CertificateOutcome::OneFileExists:
-            return MB_ICONWARNING;
-        case CertificateOutcome::Failed:
-            break;
-    }
-    return MB_ICONERROR;
+bool Ask(const std::wstring& textAndQuestion) {
+    return MessageBoxW(nullptr, textAndQuestion.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::vector<std::wstring> Arguments() {
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; list != nullptr && i < count; ++i) arguments.emplace_back(list[i]);
+    LocalFree(list);
+    return arguments;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-    const CertificateResult result = MakeCertificatePair(platform::ExecutableFolder());
-    if (!IsSilent(commandLine)) {
-        MessageBoxW(nullptr, CertificateOutcomeText(result).c_str(), kCaption, MB_OK | BoxIcon(result.outcome));
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const MakeCertificateOptions options = ParseMakeCertificateArguments(Arguments());
+    if (!options.badArgument.empty()) {
+        if (!options.silent) Tell(MakeCertificateUsage(options.badArgument), Tone::Error);
+        return kExitFailed;
     }
-    return CertificateExitCode(result.outcome);
+    const std::wstring folder = options.folder.empty() ? platform::ExecutableFolder() : options.folder;
+    return RunMakeCertificate(options, folder, MakeCertificateDialogue{Tell, Ask});
 }

@@ -81,4 +81,9 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
 // Deletes a file. False when it could not be deleted.
 bool DeleteFileAt(const std::wstring& path);
 
+// Renames the file at `from` to `to`, replacing a file that is there, in one step (POSIX
+// rename; Windows MoveFileExW with MOVEFILE_REPLACE_EXISTING). On a failure `error` is the
+// system's error code and both files are as they were.
+bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t& error);
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,6 +93,18 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
 bool DeleteFileAt(const std::wstring& path) {
     std::string narrow = WideToUtf8Text(path);
     return !narrow.empty() && unlink(narrow.c_str()) == 0;
+}
+
+bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t& error) {
+    const std::string narrowFrom = WideToUtf8Text(from);
+    const std::string narrowTo = WideToUtf8Text(to);
+    if (narrowFrom.empty() || narrowTo.empty()) {
+        error = EINVAL;
+        return false;
+    }
+    if (rename(narrowFrom.c_str(), narrowTo.c_str()) == 0) return true;
+    error = static_cast<std::uint32_t>(errno);
+    return false;
 }
 
 }  // namespace platform

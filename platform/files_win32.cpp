@@ -114,4 +114,10 @@ bool DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(path.c_str()) != 0;
 }
 
+bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t& error) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    error = GetLastError();
+    return false;
+}
+
 }  // namespace platform

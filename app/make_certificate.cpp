@@ -1,0 +1,182 @@
+#include "app/make_certificate.h"
+
+#include <ctime>
+
+#include "app/certificate_maker.h"
+#include "common/text.h"
+#include "platform/trust_store.h"
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return text;
+}
+
+Tone ToneOf(int exitCode) {
+    switch (exitCode) {
+        case kExitDone:
+            return Tone::Information;
+        case kExitFailed:
+            return Tone::Error;
+        default:
+            return Tone::Warning;
+    }
+}
+
+const wchar_t kTrustQuestion[] =
+    L"Trust Pellwick's certificate in this account's browsers? Windows will ask you to confirm the new "
+    L"certificate authority.\n\nOther devices trust it once each: copy Pellwick-authority.crt from this folder to "
+    L"them (never the .key file).";
+
+// The trust step's exit code and the sentence that says its outcome.
+int Trust(const std::wstring& folder, std::wstring& text) {
+    AuthorityForStore authority;
+    std::wstring detail;
+    if (!ReadAuthorityForStore(folder, authority, detail)) {
+        text = detail;
+        return kExitFailed;
+    }
+    std::uint32_t error = 0;
+    switch (platform::TrustInUserRootStore(authority.der, error)) {
+        case platform::TrustStoreOutcome::Done:
+            text = L"This account's browsers now trust Pellwick's certificate authority (thumbprint " +
+                   Utf8ToWide(ThumbprintText(authority.thumbprint)) + L"). A browser that is open may need a restart.";
+            return kExitDone;
+        case platform::TrustStoreOutcome::Declined:
+            text = L"Pellwick's certificate authority is not trusted: the confirmation was answered No. Browsers "
+                   L"will warn about Pellwick's pages until it is trusted.";
+            return kExitTrustDeclined;
+        case platform::TrustStoreOutcome::NotSupported:
+            text = L"This system has no certificate store for this account's browsers; each browser trusts the "
+                   L"authority in its own certificate database (certutil).";
+            return kExitNotSupported;
+        case platform::TrustStoreOutcome::Failed:
+            break;
+    }
+    text = L"Could not add Pellwick's certificate authority to this account's trusted authorities:\n" +
+           WindowsErrorText(error);
+    return kExitFailed;
+}
+
+int Untrust(const std::wstring& folder, std::wstring& text) {
+    AuthorityForStore authority;
+    std::wstring detail;
+    if (!ReadAuthorityForStore(folder, authority, detail)) {
+        text = detail;
+        return kExitFailed;
+    }
+    std::uint32_t error = 0;
+    switch (platform::UntrustInUserRootStore(authority.thumbprint, error)) {
+        case platform::TrustStoreOutcome::Done:
+            text = L"This account no longer trusts Pellwick's certificate authority (thumbprint " +
+                   Utf8ToWide(ThumbprintText(authority.thumbprint)) + L").";
+            return kExitDone;
+        case platform::TrustStoreOutcome::Declined:
+            text = L"Pellwick's certificate authority is still trusted: the confirmation was answered No.";
+            return kExitTrustDeclined;
+        case platform::TrustStoreOutcome::NotSupported:
+            text = L"This system has no certificate store for this account's browsers.";
+            return kExitNotSupported;
+        case platform::TrustStoreOutcome::Failed:
+            break;
+    }
+    text = L"Could not remove Pellwick's certificate authority from this account's trusted authorities:\n" +
+           WindowsErrorText(error);
+    return kExitFailed;
+}
+
+// An authority that a new one replaced leaves this account's store with it, so that only
+// the one in the folder stays trusted.
+void ForgetReplacedAuthority(const CertificateResult& result) {
+    std::uint32_t error = 0;
+    if (result.replacedAuthority && platform::IsInUserRootStore(result.replacedThumbprint)) {
+        platform::UntrustInUserRootStore(result.replacedThumbprint, error);
+    }
+}
+
+bool IsTrustedHere(const std::wstring& folder) {
+    AuthorityForStore authority;
+    std::wstring detail;
+    return ReadAuthorityForStore(folder, authority, detail) && platform::IsInUserRootStore(authority.thumbprint);
+}
+
+}  // namespace
+
+MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstring>& arguments) {
+    MakeCertificateOptions options;
+    for (std::size_t i = 0; i < arguments.size() && options.badArgument.empty(); ++i) {
+        std::wstring word = Lower(arguments[i]);
+        std::size_t start = 0;
+        if (word.rfind(L"--", 0) == 0) {
+            start = 2;
+        } else if (!word.empty() && (word[0] == L'/' || word[0] == L'-')) {
+            start = 1;
+        }
+        word = word.substr(start);
+        if (word == L"s" || word == L"silent") {
+            options.silent = true;
+        } else if (word == L"renew") {
+            options.renew = true;
+        } else if (word == L"trust") {
+            options.trust = true;
+        } else if (word == L"untrust") {
+            options.untrust = true;
+        } else if (word == L"newauthority" || word == L"new-authority") {
+            options.newAuthority = true;
+        } else if (start > 0 && word == L"folder" && i + 1 < arguments.size()) {
+            options.folder = arguments[++i];
+        } else {
+            options.badArgument = arguments[i];
+        }
+    }
+    return options;
+}
+
+std::wstring MakeCertificateUsage(const std::wstring& badArgument) {
+    return L"Unknown argument: " + badArgument +
+           L"\n\nUsage: MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority]";
+}
+
+int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring& folder,
+                       const MakeCertificateDialogue& dialogue) {
+    std::wstring text;
+    int code = kExitDone;
+    if (options.untrust) {
+        code = Untrust(folder, text);
+        if (!options.silent) dialogue.tell(text, ToneOf(code));
+        return code;
+    }
+    CertificateRequest request;
+    request.folder = folder;
+    request.computer = CurrentComputerNames();
+    request.now = std::time(nullptr);
+    request.renew = options.renew;
+    request.newAuthority = options.newAuthority;
+    CertificateResult result = CheckCertificates(request);
+    if (result.outcome == CertificateOutcome::NewAuthority && !options.silent &&
+        dialogue.ask(CertificateOutcomeText(result) + L"\n\nMake a new certificate authority now?")) {
+        request.newAuthority = true;
+        result = CheckCertificates(request);
+    }
+    ForgetReplacedAuthority(result);
+    code = CertificateExitCode(result.outcome);
+    text = CertificateOutcomeText(result);
+    if (code == kExitDone && !options.trust && !options.silent && platform::HasUserRootStore() &&
+        !IsTrustedHere(folder)) {
+        if (!dialogue.ask(text + L"\n\n" + kTrustQuestion)) return code;
+        std::wstring trustText;
+        code = Trust(folder, trustText);
+        dialogue.tell(trustText, ToneOf(code));
+        return code;
+    }
+    if (code == kExitDone && options.trust) {
+        std::wstring trustText;
+        code = Trust(folder, trustText);
+        text += L"\n\n" + trustText;
+    }
+    if (!options.silent) dialogue.tell(text, ToneOf(code));
+    return code;
+}

@@ -1,0 +1,48 @@
+// What MakeCertificate.exe and make-certificate do, without their windows or terminal:
+//
+//   MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority]
+//
+// (each switch also as -S, --silent, --renew, --trust, --untrust, --new-authority; upper
+// or lower case; make-certificate also takes --folder DIR in place of its own folder).
+//   no switch      make the authority and the pair when there is none, renew a pair of
+//                  ours when it is due (CheckCertificates)
+//   /renew         renew a pair of ours even when it is not due
+//   /newauthority  replace an authority that cannot serve the computer's names (without
+//                  /S the user is asked instead); the old one leaves this account's store
+//   /trust         after the same check, when it leaves a sound pair of ours: add the
+//                  authority to the current user's Root store (Windows asks the user)
+//   /untrust       only: remove exactly the authority in the folder from that store
+//   /S             no questions and no boxes; the exit code is the answer
+// Without /S and /trust, a sound pair of ours whose authority is not yet trusted by this
+// account offers the trust step. Exit codes: kExit* in certificate_maker.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct MakeCertificateOptions {
+    bool silent = false;
+    bool renew = false;
+    bool trust = false;
+    bool untrust = false;
+    bool newAuthority = false;
+    std::wstring folder;       // --folder DIR; empty: the executable's folder
+    std::wstring badArgument;  // the first argument that is none of the above; empty when all are
+};
+
+MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstring>& arguments);
+
+// How the program talks to the user: boxes on Windows, the terminal on Linux.
+enum class Tone { Information, Warning, Error };
+struct MakeCertificateDialogue {
+    void (*tell)(const std::wstring& text, Tone tone);
+    bool (*ask)(const std::wstring& textAndQuestion);  // true for Yes
+};
+
+// Runs the program for the options in `folder`; returns its exit code. Silent options
+// never call the dialogue.
+int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring& folder,
+                       const MakeCertificateDialogue& dialogue);
+
+// The usage text for a bad argument.
+std::wstring MakeCertificateUsage(const std::wstring& badArgument);

@@ -1,0 +1,20 @@
+// Network names: what this computer is called, and the addresses it has, on the networks
+// it is on, as the system reports them now (nothing is cached: both change).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The computer's names, unfiltered and in this order, each once and none empty. Windows:
+// the NetBIOS name, the DNS host name and the fully qualified DNS name
+// (GetComputerNameExW). POSIX: the host name (gethostname) and its canonical name
+// (getaddrinfo with AI_CANONNAME), when that differs. Empty when the system has none.
+std::vector<std::wstring> ComputerNames();
+
+// The IPv4 addresses of the network interfaces that are up, dotted, loopback included
+// (Windows: GetAdaptersAddresses; POSIX: getifaddrs). Empty when they cannot be listed.
+std::vector<std::string> InterfaceIPv4Addresses();
+
+}  // namespace platform
