@@ -8,8 +8,9 @@
 ;   ICON         the application icon
 ;   OUTFILE      the installer to write
 ;   SIGN         (optional) a command that signs the file named by its last argument
-;
-;   index.html   (beside this script) the first page, put into an empty Web Root
+;   EXIT_*       MakeCertificate.exe's exit codes, by their names in app/certificate_maker.h
+;                (kExitDone: EXIT_Done)
+; and takes index.html from its own folder: the first page, put into an empty Web Root.
 ;
 ; Silent use: setup.exe /S [/AUTOSTART=1|0] [/RUN=1] [/TRUST=1] [/D=folder]
 ;   /AUTOSTART=1 adds the sign-in start, /AUTOSTART=0 removes it, without it an earlier
@@ -33,11 +34,9 @@ SetCompressor /SOLID lzma
 !define WINDOW_CLASS "Tolvan_Server_OpenSSL_Wnd"
 !define AUTHORITY_FILE "Pellwick-authority.crt"
 !define CERTIFICATE_SHORTCUT "$SMPROGRAMS\Pellwick certificate for other devices.lnk"
-; MakeCertificate.exe's exit codes the installer tells apart
-!define MAKE_CERTIFICATE_OK 0
-!define MAKE_CERTIFICATE_USERS_PAIR 2
-!define MAKE_CERTIFICATE_HALF_PAIR 3
-!define MAKE_CERTIFICATE_DECLINED 4
+!ifndef EXIT_TrustDeclined
+  !error "MakeCertificate's exit codes (EXIT_*) are given by tools/release.sh"
+!endif
 
 !ifdef SIGN
   !uninstfinalize '${SIGN} "%1"'
@@ -294,7 +293,7 @@ Function ShowFinishPage
   ${If} $0 != ""
     SendMessage $mui.FinishPage.ShowReadme ${BM_SETCHECK} ${BST_CHECKED} 0
   ${EndIf}
-  ${If} $certificateCode == ${MAKE_CERTIFICATE_OK}
+  ${If} $certificateCode == ${EXIT_Done}
     ${NSD_CreateCheckbox} 120u 130u 195u 10u "Trust Pellwick's certificate in this account's browsers"
     Pop $trustBox
     SetCtlColors $trustBox "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
@@ -313,9 +312,9 @@ Function LeaveFinishPage
     ${If} $0 = ${BST_CHECKED}
       Call TrustAuthority
       Pop $0
-      ${If} $0 != ${MAKE_CERTIFICATE_OK}
+      ${If} $0 != ${EXIT_Done}
         ${NSD_Uncheck} $trustBox
-        ${If} $0 == ${MAKE_CERTIFICATE_DECLINED}
+        ${If} $0 == ${EXIT_TrustDeclined}
           ${NSD_SetText} $trustNote "Windows' question was answered No: Pellwick's certificate is not trusted, and browsers on this PC will warn. To trust it later, install Pellwick again with this box ticked."
         ${Else}
           ${NSD_SetText} $trustNote "Pellwick's certificate could not be trusted (code $0), and browsers on this PC will warn."
@@ -370,11 +369,13 @@ Function MakeCertificatePair
   ${If} ${Errors}
     StrCpy $certificateCode "not started"
   ${EndIf}
-  ${If} $certificateCode == ${MAKE_CERTIFICATE_OK}
+  ${If} $certificateCode == ${EXIT_Done}
     DetailPrint "The certificate for this computer is in $INSTDIR"
-  ${ElseIf} $certificateCode == ${MAKE_CERTIFICATE_USERS_PAIR}
+  ${ElseIf} $certificateCode == ${EXIT_UserPair}
     DetailPrint "Keeping your own certificate and key in $INSTDIR"
-  ${ElseIf} $certificateCode == ${MAKE_CERTIFICATE_HALF_PAIR}
+  ${ElseIf} $certificateCode == ${EXIT_NewAuthority}
+    MessageBox MB_ICONEXCLAMATION|MB_OK "This computer's names are no longer all covered by Pellwick's certificate authority, so its certificate was left as it was.$\r$\n$\r$\nRun MakeCertificate.exe in $INSTDIR to make a new authority; browsers and other devices then need to trust it again." /SD IDOK
+  ${ElseIf} $certificateCode == ${EXIT_HalfPair}
     MessageBox MB_ICONEXCLAMATION|MB_OK "Only one of server.crt and server.key is in $INSTDIR, so Pellwick cannot start its server.$\r$\n$\r$\nPut the other one there, or remove it and run MakeCertificate.exe there." /SD IDOK
   ${Else}
     MessageBox MB_ICONEXCLAMATION|MB_OK "No certificate could be made in $INSTDIR (code $certificateCode).$\r$\n$\r$\nRun MakeCertificate.exe there, or put your own server.crt and server.key there." /SD IDOK
@@ -394,11 +395,11 @@ Function TrustAuthority
   ${If} ${Errors}
     StrCpy $0 "not started"
   ${EndIf}
-  ${If} $0 == ${MAKE_CERTIFICATE_OK}
+  ${If} $0 == ${EXIT_Done}
     Call AuthorityThumbprint
     Pop $1
     WriteRegStr HKCU "${UNINSTALL_KEY}" "TrustedAuthority" $1
-  ${ElseIf} $0 == ${MAKE_CERTIFICATE_DECLINED}
+  ${ElseIf} $0 == ${EXIT_TrustDeclined}
     DetailPrint "Not trusted: Windows' question was answered No"
   ${Else}
     DetailPrint "Not trusted (code $0)"
@@ -442,7 +443,7 @@ Section "Pellwick"
   Call MakeCertificatePair
   ${If} ${Silent}
   ${AndIf} $trustOption == "1"
-  ${AndIf} $certificateCode == ${MAKE_CERTIFICATE_OK}
+  ${AndIf} $certificateCode == ${EXIT_Done}
     Call TrustAuthority
     Pop $0
   ${EndIf}
@@ -496,7 +497,7 @@ Section "Uninstall"
       ClearErrors
       ExecWait '"$INSTDIR\MakeCertificate.exe" /S /untrust' $2
       ${If} ${Errors}
-      ${OrIf} $2 != ${MAKE_CERTIFICATE_OK}
+      ${OrIf} $2 != ${EXIT_Done}
         MessageBox MB_ICONEXCLAMATION|MB_OK "Pellwick's certificate authority is still trusted in this account (code $2).$\r$\n$\r$\nTo remove it: certmgr.msc, Trusted Root Certification Authorities, the certificate with thumbprint $0." /SD IDOK
       ${EndIf}
     ${EndIf}
