@@ -66,6 +66,12 @@ TrustStoreOutcome UntrustInUserRootStore(const std::array<unsigned char, 20>& th
         error = GetLastError();
         return FailureOf(error);
     }
+    // Wine keeps a deletion from the registry-backed store in memory until a commit (closing
+    // the store does not write it); Windows has written it already and ignores the commit.
+    if (!CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr)) {
+        error = GetLastError();
+        return TrustStoreOutcome::Failed;
+    }
     return TrustStoreOutcome::Done;
 }
 

@@ -166,13 +166,15 @@ fetch_root() {  # certificate localhost|127.0.0.1
 
 # The current user's Root store as the registry holds it: one thumbprint a line, sorted.
 root_entries() {
-    wine reg query "$root_key" 2>/dev/null | tr -d '\r' | sed -n 's/^HKEY_CURRENT_USER.*\\Certificates\\//p' |
-        LC_ALL=C sort
+    { wine reg query "$root_key" 2>/dev/null || true; } | tr -d '\r' |
+        sed -n 's/^HKEY_CURRENT_USER.*\\Certificates\\//p' | LC_ALL=C sort
 }
 
-# The whole Root key, values and all, to tell that an uninstallation left it as it was.
+# The entries of the Root key, values and all, to tell that an uninstallation left it as it
+# was ("" when there are none, or no key: opening the store makes the empty key).
 root_key_dump() {
-    wine reg query "$root_key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' || true
+    { wine reg query "$root_key" /s 2>/dev/null || true; } | tr -d '\r' |
+        key="HKEY_CURRENT_USER\\${root_key#HKCU\\}" awk '$0 != "" && $0 != ENVIRON["key"] && !/^reg: /'
 }
 
 thumbprint() {  # certificate file: SHA-1 in upper-case hex, as Windows names store entries
@@ -183,7 +185,7 @@ thumbprint() {  # certificate file: SHA-1 in upper-case hex, as Windows names st
 # ends at the authority with no error bits, and the SSL policy passes for localhost.
 windows_accepts() {  # server.crt authority.crt
     wine "$chain_check" chain "$(winepath -w "$1")" "$(winepath -w "$2")" >>"$work/chain-check.log" 2>&1 &&
-        wine "$chain_check" ssl "$(winepath -w "$1")" localhost >>"$work/chain-check.log" 2>&1
+        wine "$chain_check" ssl "$(winepath -w "$1")" "$(winepath -w "$2")" localhost >>"$work/chain-check.log" 2>&1
 }
 expect_windows_accepts() {
     windows_accepts "$@" || { cat "$work/chain-check.log" >&2; fail "Windows' verifier refused the certificate"; }
@@ -191,7 +193,7 @@ expect_windows_accepts() {
 expect_windows_refuses() {
     # Both checks must fail on their own.
     ! wine "$chain_check" chain "$(winepath -w "$1")" "$(winepath -w "$2")" >>"$work/chain-check.log" 2>&1 &&
-        ! wine "$chain_check" ssl "$(winepath -w "$1")" localhost >>"$work/chain-check.log" 2>&1 ||
+        ! wine "$chain_check" ssl "$(winepath -w "$1")" "$(winepath -w "$2")" localhost >>"$work/chain-check.log" 2>&1 ||
         { cat "$work/chain-check.log" >&2; fail "Windows' verifier accepted the certificate: $3"; }
 }
 

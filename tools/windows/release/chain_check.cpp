@@ -4,8 +4,12 @@
 //
 //   chain-check.exe chain <server.crt> <authority.crt>
 //       CertGetCertificateChain builds a chain that ends at the authority, with no error bits
-//   chain-check.exe ssl <server.crt> <host name>
+//   chain-check.exe ssl <server.crt> <authority.crt> <host name>
 //       CertVerifyCertificateChainPolicy with CERT_CHAIN_POLICY_SSL passes for the name
+//
+// The authority is handed to the chain engine as a certificate it may use, as a server that
+// sends its whole chain would: so the chain always reaches it, and only the current user's
+// Root store decides whether it is trusted (without the entry: CERT_TRUST_IS_UNTRUSTED_ROOT).
 //
 // Exits 0 when the check passes, 1 when it fails (the reason on standard error), 2 on a
 // usage error or a file that cannot be read.
@@ -25,6 +29,11 @@ struct CertificateCloser {
     void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
 };
 using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateCloser>;
+
+struct StoreCloser {
+    void operator()(void* store) const { CertCloseStore(static_cast<HCERTSTORE>(store), 0); }
+};
+using Store = std::unique_ptr<void, StoreCloser>;
 
 struct ChainCloser {
     void operator()(const CERT_CHAIN_CONTEXT* chain) const { CertFreeCertificateChain(chain); }
@@ -54,13 +63,18 @@ Certificate ReadCertificate(const wchar_t* path) {
     return certificate;
 }
 
-// The chain the current user's engine builds for the certificate, or null.
-Chain BuildChain(const CERT_CONTEXT* certificate) {
+// The chain the current user's engine builds for the certificate, with the authority at
+// hand, or null.
+Chain BuildChain(const CERT_CONTEXT* certificate, const CERT_CONTEXT* authority) {
+    const Store offered(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+    if (!offered || !CertAddCertificateContextToStore(offered.get(), authority, CERT_STORE_ADD_ALWAYS, nullptr)) {
+        fwprintf(stderr, L"chain-check: cannot make a store for the authority (0x%08lx)\n", GetLastError());
+        return nullptr;
+    }
     CERT_CHAIN_PARA parameters{};
     parameters.cbSize = sizeof(parameters);
     const CERT_CHAIN_CONTEXT* chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &parameters, 0, nullptr,
-                                 &chain)) {
+    if (!CertGetCertificateChain(nullptr, certificate, nullptr, offered.get(), &parameters, 0, nullptr, &chain)) {
         fwprintf(stderr, L"chain-check: CertGetCertificateChain failed (0x%08lx)\n", GetLastError());
         return nullptr;
     }
@@ -68,7 +82,7 @@ Chain BuildChain(const CERT_CONTEXT* certificate) {
 }
 
 int CheckChainEndsAtAuthority(const CERT_CONTEXT* server, const CERT_CONTEXT* authority) {
-    const Chain chain = BuildChain(server);
+    const Chain chain = BuildChain(server, authority);
     if (!chain) return 1;
     const DWORD errors = chain->TrustStatus.dwErrorStatus;
     if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
@@ -83,8 +97,8 @@ int CheckChainEndsAtAuthority(const CERT_CONTEXT* server, const CERT_CONTEXT* au
     return errors == CERT_TRUST_NO_ERROR && endsAtAuthority && simple->cElement == 2 ? 0 : 1;
 }
 
-int CheckSslPolicy(const CERT_CONTEXT* server, const wchar_t* hostName) {
-    const Chain chain = BuildChain(server);
+int CheckSslPolicy(const CERT_CONTEXT* server, const CERT_CONTEXT* authority, const wchar_t* hostName) {
+    const Chain chain = BuildChain(server, authority);
     if (!chain) return 1;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof(ssl);
@@ -106,15 +120,15 @@ int CheckSslPolicy(const CERT_CONTEXT* server, const wchar_t* hostName) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4 || (lstrcmpW(argv[1], L"chain") != 0 && lstrcmpW(argv[1], L"ssl") != 0)) {
+    const bool ssl = argc == 5 && lstrcmpW(argv[1], L"ssl") == 0;
+    if (!ssl && !(argc == 4 && lstrcmpW(argv[1], L"chain") == 0)) {
         fwprintf(stderr, L"usage: chain-check.exe chain <server.crt> <authority.crt>\n"
-                         L"       chain-check.exe ssl <server.crt> <host name>\n");
+                         L"       chain-check.exe ssl <server.crt> <authority.crt> <host name>\n");
         return 2;
     }
     const Certificate server = ReadCertificate(argv[2]);
-    if (!server) return 2;
-    if (lstrcmpW(argv[1], L"ssl") == 0) return CheckSslPolicy(server.get(), argv[3]);
     const Certificate authority = ReadCertificate(argv[3]);
-    if (!authority) return 2;
+    if (!server || !authority) return 2;
+    if (ssl) return CheckSslPolicy(server.get(), authority.get(), argv[4]);
     return CheckChainEndsAtAuthority(server.get(), authority.get());
 }
