@@ -22,8 +22,9 @@
 #   4b. version 1.0's self-signed pair, unchanged since it made it, is replaced by a pair
 #      from this computer's authority on an upgrade;
 #   5. unpacks the zip into a folder named with spaces and non-ASCII letters, runs
-#      MakeCertificate.exe there as a double-click does (through cmd), answers its box, and
-#      fetches "/" from the Pellwick.exe started there;
+#      MakeCertificate.exe there as a double-click does (through cmd), closes its box (which
+#      also offers the trust step) without trusting, and fetches "/" from the Pellwick.exe
+#      started there;
 #   6. installs while that portable Pellwick runs: it is left running;
 # and last signs a build with a throwaway certificate made here and verifies it.
 #
@@ -311,14 +312,15 @@ cmp -s "$install/server.crt" "$work/server.crt" && cmp -s "$install/server.key" 
 step "4b. an upgrade replaces version 1.0's self-signed pair"
 # 1.0 left a self-signed pair, no authority, and the write times of the pair as its record.
 rm "$install/Pellwick-authority.crt" "$install/Pellwick-authority.key" "$install/Uninstall.exe"
-touch -d @1767225600 "$install/server.crt" "$install/server.key"  # whole seconds: no rounding
-# A FILETIME in 100 ns steps since 1601, as NSIS's GetFileTime gives it: high and low
-# 32 bits, each printed as a signed number.
-filetime=$(( 1767225600 * 10000000 + 116444736000000000 ))
-high=$(( filetime >> 32 ))
-low=$(( filetime & 0xFFFFFFFF ))
-[ "$low" -ge 2147483648 ] && low=$(( low - 4294967296 ))
-wine reg add "$uninstall_key" /v CertificateMadeBySetup /d "$high.$low.$high.$low" /f >/dev/null 2>&1
+# Whole seconds, and a time whose FILETIME (100 ns steps since 1601, as NSIS's GetFileTime
+# gives its high and low 32 bits) has a low half below 2^31: it reads the same as a signed
+# or an unsigned number.
+made=1767225794
+touch -d "@$made" "$install/server.crt" "$install/server.key"
+filetime=$(( made * 10000000 + 116444736000000000 ))
+stamp="$(( filetime >> 32 )).$(( filetime & 0xFFFFFFFF ))"
+wine reg add "$uninstall_key" /v CertificateMadeBySetup /d "$stamp.$stamp" /f >/dev/null 2>&1
+expect_equal "1.0's record" "$(reg_value "$uninstall_key" CertificateMadeBySetup)" "$stamp.$stamp"
 timeout 300 wine "$setup" /S
 cmp -s "$install/server.crt" "$work/server.crt" && fail "1.0's self-signed certificate was kept"
 openssl verify -CAfile "$install/Pellwick-authority.crt" "$install/server.crt" >/dev/null ||
@@ -340,7 +342,7 @@ helper=$!
 timeout 120 wine "$answer_box" "Pellwick certificate" >"$work/box" || fail "MakeCertificate.exe showed no box"
 box_text=$(tr -d '\r' <"$work/box")  # the box shows each line feed as CR LF
 wait "$helper" || fail "cmd /c MakeCertificate.exe failed"
-expected_start="Made a certificate and its key for this computer:"$'\n\n'"$portable_win\\server.crt"$'\n'"$portable_win\\server.key"
+expected_start="Made Pellwick's certificate authority for this computer, $portable_win\\Pellwick-authority.crt, and with it a certificate for this computer and its key:"$'\n\n'"$portable_win\\server.crt"$'\n'"$portable_win\\server.key"
 [ "${box_text#"$expected_start"}" != "$box_text" ] ||
     { od -c "$work/box" | head -n 20 >&2; fail "the box said: $box_text, expected it to begin: $expected_start"; }
 (cd "$portable" && exec timeout 300 wine Pellwick.exe) &
