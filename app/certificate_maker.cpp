@@ -285,13 +285,15 @@ Authority LoadAuthority(const std::wstring& folder) {
     std::string stored;
     std::string keyText;
     std::uint32_t error = 0;
-    if (!ReadWholeFile(keyPath, stored)) {
+    if (authority.certificate == nullptr) {
+        authority.keyProblem = L"The authority's certificate " + InFolder(folder, kAuthorityCertificateFileName) +
+                               L" is missing or damaged.";
+    } else if (!ReadWholeFile(keyPath, stored)) {
         authority.keyProblem = L"The authority's key " + keyPath + L" is missing or cannot be read.";
     } else if (!platform::UnprotectForCurrentUser(stored, keyText, error)) {
         authority.keyProblem = L"The authority's key " + keyPath +
                                L" cannot be opened by this account on this computer:\n" + WindowsErrorText(error);
     } else if ((authority.key = KeyFromPem(keyText)) == nullptr ||
-               authority.certificate == nullptr ||
                X509_check_private_key(authority.certificate.get(), authority.key.get()) != 1) {
         authority.key.reset();
         authority.keyProblem = L"The authority's key " + keyPath + L" does not belong to its certificate.";
@@ -478,6 +480,62 @@ std::wstring JoinedNames(const std::vector<std::string>& names) {
     return text;
 }
 
+
+// A pair of ours: renewed when due, unless the authority cannot sign for the computer's
+// names (then NewAuthority, or with `newAuthority` a new authority and pair).
+void CheckOurPair(const CertificateRequest& request, Authority& authority, X509* certificate,
+                  CertificateResult& result) {
+    const ComputerNames permitted = PermittedNames(authority.certificate.get(), request.computer, result.namesOutside);
+    const bool due = request.renew || ExpiresWithin(certificate, request.now, kRenewalDays) ||
+                     LacksAny(certificate, permitted);
+    if (request.atStart) {
+        // A start renews what it can and leaves the rest to MakeCertificate: names outside
+        // the authority are left out, and an authority that cannot sign is news only once
+        // the pair is due.
+        if (!due) {
+            result.outcome = CertificateOutcome::Sound;
+        } else if (authority.key == nullptr) {
+            result.outcome = CertificateOutcome::NewAuthority;
+            result.detail = authority.keyProblem;
+        } else {
+            MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Renewed, result);
+        }
+    } else if (authority.key == nullptr || !result.namesOutside.empty()) {
+        if (request.newAuthority) {
+            MakeAndCommit(request, authority, true, request.computer, CertificateOutcome::Renewed, result);
+            result.namesOutside.clear();
+        } else {
+            result.outcome = CertificateOutcome::NewAuthority;
+            result.detail = authority.keyProblem;
+        }
+    } else if (due) {
+        MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Renewed, result);
+    } else {
+        result.outcome = CertificateOutcome::Sound;
+    }
+}
+
+// No pair: made by the authority there, or with a new authority when there is none.
+void MakeMissingPair(const CertificateRequest& request, Authority& authority, CertificateResult& result) {
+    const bool hasAuthorityFiles = platform::PathExists(result.authorityPath) ||
+                                   platform::PathExists(InFolder(request.folder, kAuthorityKeyFileName));
+    if (!hasAuthorityFiles || request.newAuthority) {
+        MakeAndCommit(request, authority, true, request.computer, CertificateOutcome::Made, result);
+        return;
+    }
+    if (authority.key == nullptr) {
+        result.outcome = CertificateOutcome::NewAuthority;
+        result.detail = authority.keyProblem;
+        return;
+    }
+    const ComputerNames permitted = PermittedNames(authority.certificate.get(), request.computer, result.namesOutside);
+    if (!result.namesOutside.empty()) {
+        result.outcome = CertificateOutcome::NewAuthority;
+        return;
+    }
+    MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Made, result);
+}
+
 }  // namespace
 
 ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
@@ -509,78 +567,29 @@ CertificateResult CheckCertificates(const CertificateRequest& request) {
     result.authorityPath = InFolder(request.folder, kAuthorityCertificateFileName);
     const bool hasCertificate = platform::PathExists(result.certPath);
     const bool hasKey = platform::PathExists(result.keyPath);
-    if (hasCertificate != hasKey) {
+    if (hasCertificate != hasKey || (!hasCertificate && request.atStart)) {
+        // At start, neither file is for the start to report, as it always has.
         result.outcome = CertificateOutcome::HalfPair;
         return result;
     }
-
     Authority authority = LoadAuthority(request.folder);
-    if (hasCertificate) {
-        std::string certificatePem;
-        std::string keyPem;
-        CertificatePtr certificate = ReadWholeFile(result.certPath, certificatePem) ? CertificateFromPem(certificatePem)
-                                                                                     : nullptr;
-        KeyPtr key = ReadWholeFile(result.keyPath, keyPem) ? KeyFromPem(keyPem) : nullptr;
-        ERR_clear_error();
-        result.pairExpired = certificate != nullptr && ExpiresWithin(certificate.get(), request.now, 0);
-        if (authority.certificate == nullptr || certificate == nullptr || key == nullptr ||
-            !IsOurs(authority.certificate.get(), certificate.get(), key.get())) {
-            result.outcome = CertificateOutcome::UserPair;
-            return result;
-        }
-        const ComputerNames permitted = PermittedNames(authority.certificate.get(), request.computer,
-                                                       result.namesOutside);
-        const bool due = request.renew || ExpiresWithin(certificate.get(), request.now, kRenewalDays) ||
-                         LacksAny(certificate.get(), permitted);
-        if (request.atStart) {
-            // A start renews what it can and leaves the rest to MakeCertificate: names outside
-            // the authority are left out, and an authority that cannot sign is news only once
-            // the pair is due.
-            if (!due) {
-                result.outcome = CertificateOutcome::Sound;
-            } else if (authority.key == nullptr) {
-                result.outcome = CertificateOutcome::NewAuthority;
-                result.detail = authority.keyProblem;
-            } else {
-                MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Renewed, result);
-            }
-        } else if (authority.key == nullptr || !result.namesOutside.empty()) {
-            if (request.newAuthority) {
-                MakeAndCommit(request, authority, true, request.computer, CertificateOutcome::Renewed, result);
-                result.namesOutside.clear();
-            } else {
-                result.outcome = CertificateOutcome::NewAuthority;
-                result.detail = authority.keyProblem;
-            }
-        } else if (due) {
-            MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Renewed, result);
-        } else {
-            result.outcome = CertificateOutcome::Sound;
-        }
+    if (!hasCertificate) {
+        MakeMissingPair(request, authority, result);
         return result;
     }
-
-    if (request.atStart) {
-        result.outcome = CertificateOutcome::HalfPair;  // neither file: the start reports it as it always has
+    std::string certificatePem;
+    std::string keyPem;
+    CertificatePtr certificate =
+        ReadWholeFile(result.certPath, certificatePem) ? CertificateFromPem(certificatePem) : nullptr;
+    KeyPtr key = ReadWholeFile(result.keyPath, keyPem) ? KeyFromPem(keyPem) : nullptr;
+    ERR_clear_error();
+    result.pairExpired = certificate != nullptr && ExpiresWithin(certificate.get(), request.now, 0);
+    if (authority.certificate == nullptr || certificate == nullptr || key == nullptr ||
+        !IsOurs(authority.certificate.get(), certificate.get(), key.get())) {
+        result.outcome = CertificateOutcome::UserPair;
         return result;
     }
-    const bool hasAuthorityFiles =
-        authority.certificate != nullptr || platform::PathExists(InFolder(request.folder, kAuthorityKeyFileName)) ||
-        platform::PathExists(result.authorityPath);
-    if (!hasAuthorityFiles || request.newAuthority) {
-        MakeAndCommit(request, authority, true, request.computer, CertificateOutcome::Made, result);
-        return result;
-    }
-    const ComputerNames permitted =
-        authority.certificate != nullptr ? PermittedNames(authority.certificate.get(), request.computer,
-                                                          result.namesOutside)
-                                         : ComputerNames{};
-    if (authority.key == nullptr || !result.namesOutside.empty()) {
-        result.outcome = CertificateOutcome::NewAuthority;
-        result.detail = authority.keyProblem;
-        return result;
-    }
-    MakeAndCommit(request, authority, false, permitted, CertificateOutcome::Made, result);
+    CheckOurPair(request, authority, certificate.get(), result);
     return result;
 }
 

@@ -1,4 +1,5 @@
 #include "app/certificate_maker.h"
+#include "app/start_check.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
@@ -373,6 +374,46 @@ TEST(CertificateMaker, NeverTouchesAPairOrHalfPairThatIsNotOurs) {
             EXPECT_EQ(ReadFileBytes(folder.path() / "server.crt"), c.certificate) << c.what;
             EXPECT_EQ(ReadFileBytes(folder.path() / "server.key"), c.key) << c.what;
             EXPECT_EQ(std::filesystem::exists(folder.path() / "Pellwick-authority.crt"), c.authority) << c.what;
+        }
+    }
+}
+
+std::vector<std::wstring> notices;
+
+void RecordNotice(platform::WindowHandle, const std::wstring& text, const std::wstring& caption) {
+    notices.push_back(caption + L": " + text);
+}
+
+// The start goes on in every case; only an expired pair that stays is worth a word.
+TEST(CertificateMaker, TheStartWarnsOfAnExpiredPairTheUserPlaced) {
+    const std::time_t now = std::time(nullptr);
+    const KeyPtr userKey(EVP_EC_gen("P-256"));
+    struct Case {
+        const char* what;
+        std::time_t notBefore;
+        bool ours;
+        std::size_t notices;
+    };
+    for (const Case& c : {Case{"valid", now - kDay, false, 0}, Case{"expired", now - 100 * kDay, false, 1},
+                          Case{"ours", now, true, 0}}) {
+        TempFolder folder;
+        if (c.ours) {
+            // For this computer's own names, so that the start finds nothing due.
+            ASSERT_EQ(CheckCertificates(RequestFor(folder, CurrentComputerNames(), c.notBefore)).outcome,
+                      CertificateOutcome::Made);
+        } else {
+            WriteFileBytes(folder.path() / "server.key", PemOf(userKey.get()));
+            WriteFileBytes(folder.path() / "server.crt",
+                           PemOf(SignedLeaf(userKey.get(), "DNS:localhost", nullptr, userKey.get(), c.notBefore, 90).get()));
+        }
+        const std::string certificate = ReadFileBytes(folder.path() / "server.crt");
+        notices.clear();
+        CheckCertificatesBeforeStart(folder.path().wstring(), nullptr, RecordNotice);
+        ASSERT_EQ(notices.size(), c.notices) << c.what;
+        EXPECT_EQ(ReadFileBytes(folder.path() / "server.crt"), certificate) << c.what;
+        if (c.notices > 0) {
+            EXPECT_EQ(notices[0], L"Certificate expired: " + ExpiredCertificateText((folder.path() / "server.crt").wstring(),
+                                                                                     false, L""));
         }
     }
 }

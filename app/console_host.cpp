@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/start_check.h"
 #include "common/folders.h"
 #include "common/port.h"
 #include "common/text.h"
@@ -44,6 +45,7 @@ int RunConsoleHost() {
     // Before any thread exists, so that only the waiting main thread takes the signals.
     platform::PrepareForTermination();
     SetErrorBoxFunction(PrintErrorBox);
+    CheckCertificatesBeforeStart(GetExeFolder(), nullptr, PrintErrorBox);
     if (!StartServer(nullptr)) return 1;
     platform::WriteStdout(ServingReport());
     platform::WaitForTermination();

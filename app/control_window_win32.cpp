@@ -1,6 +1,8 @@
 #include "app/control_window_win32.h"
 
+#include "app/start_check.h"
 #include "app/status_text.h"
+#include "common/folders.h"
 #include "server/server.h"
 #include "ui/file_manager_win32.h"
 #include "ui/log_viewer_win32.h"
@@ -46,6 +48,12 @@ void RepaintLamp(HWND window) {
 
 void SetStartStopText(HWND window, bool running) {
     SetWindowTextW(GetDlgItem(window, IDC_START_STOP), running ? L"Stop server" : L"Start server");
+}
+
+// Every start first renews a certificate of ours that is due, and warns of an expired one.
+bool CheckAndStartServer(HWND window) {
+    CheckCertificatesBeforeStart(GetExeFolder(), window, platform::ShowErrorBox);
+    return StartServer(window);
 }
 
 // Gives the window a client area of the fixed width and the given height, keeping its
@@ -113,7 +121,7 @@ LRESULT OnCreate(HWND window) {
     ShowWindow(GetDlgItem(window, IDC_STATUS_TEXT), SW_HIDE);
     ResizeToClient(window, kSmallClientHeight);
     // The server starts by itself; a failed start shows its box before the window does.
-    SetStartStopText(window, StartServer(window));
+    SetStartStopText(window, CheckAndStartServer(window));
     SetTimer(window, STATUS_TIMER_ID, kStatusTimerMs, nullptr);
     UpdateStatusPanel(window);
     LayoutControls(window);
@@ -125,7 +133,7 @@ void OnStartStop(HWND window) {
         StopServer();
         SetStartStopText(window, false);
     } else {
-        SetStartStopText(window, StartServer(window));
+        SetStartStopText(window, CheckAndStartServer(window));
     }
     if (statusExpanded) UpdateStatusPanel(window);
     RepaintLamp(window);

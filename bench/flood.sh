@@ -23,7 +23,7 @@ if [ -x "$top/tools/build-openssl.sh" ]; then
   openssl_options=(-DOPENSSL_ROOT_DIR="$("$top/tools/build-openssl.sh" linux | tail -n 1)")
 fi
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${openssl_options[@]}" >/dev/null
-cmake --build "$build" --target flood_bench pellwick >/dev/null
+cmake --build "$build" --target flood_bench pellwick make-certificate >/dev/null
 [ -n "$host" ] || host="$build/app/pellwick"
 
 work=$(mktemp -d)
@@ -37,8 +37,7 @@ trap cleanup EXIT
 mkdir -p "$work/exe" "$work/data/Pellwick/Web"
 head -c 1024 /dev/urandom | base64 -w 76 | head -c 1024 >"$work/data/Pellwick/Web/index.html"
 cp "$host" "$work/exe/pellwick"
-openssl genrsa -out "$work/exe/server.key" 2048 2>/dev/null
-openssl req -new -x509 -key "$work/exe/server.key" -out "$work/exe/server.crt" -days 30 -subj /CN=localhost 2>/dev/null
+"$build/app/make-certificate" /S --folder "$work/exe"
 
 ulimit -n "$(ulimit -Hn)"
 port=18445

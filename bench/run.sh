@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Serves the same three files with the same RSA-2048 certificate from the console host and
-# from nginx (keep-alive off, TLS 1.2 and 1.3, 2 workers) on this machine, and prints both
+# Serves the same three files with the same certificate from the console host and from nginx (keep-alive off, TLS 1.2 and 1.3, 2 workers) on this machine, and prints both
 # side by side with their ratio. Every figure is the median of alternating rounds.
 #
 #   bench/run.sh [rounds, default 3] [earlier host: a commit or a console host binary]
@@ -9,6 +8,10 @@
 # this tree's: before and after a change, from one run. A commit is built from its own
 # sources (git archive) in build/bench-<commit>, Release, linked with the same OpenSSL
 # library as this tree's build, so that only Pellwick's own code differs.
+#
+# The certificate is the one Pellwick makes for itself (ECDSA P-256, signed by an authority
+# of this machine, made by make-certificate); PELLWICK_BENCH_KEY=rsa gives both servers an
+# RSA-2048 pair instead, to compare the handshake cost of the two key types.
 #
 # The servers run on CPU 0 and the load tools on CPU 1. hey opens a new connection for
 # every request, so each request costs one full TLS handshake. It prints figures; it never
@@ -22,7 +25,7 @@ openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF \
   -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
-cmake --build "$build" --target pellwick >/dev/null
+cmake --build "$build" --target pellwick make-certificate >/dev/null
 
 # The OpenSSL library that this tree's build found, as options for another build.
 openssl_options() {
@@ -68,8 +71,14 @@ head -c 1024 /dev/urandom | base64 -w 76 | head -c 1024 >"$root/index.html"
 head -c 102400 /dev/urandom >"$root/medium.bin"
 head -c 52428800 /dev/urandom >"$root/large.bin"
 cp "$build/app/pellwick" "$work/exe/"
-openssl genrsa -out "$work/exe/server.key" 2048 2>/dev/null
-openssl req -new -x509 -key "$work/exe/server.key" -out "$work/exe/server.crt" -days 30 -subj /CN=localhost 2>/dev/null
+key_type="ECDSA P-256"
+if [ "${PELLWICK_BENCH_KEY:-}" = rsa ]; then
+  key_type="RSA-2048"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/exe/server.key" -out "$work/exe/server.crt" -days 30 \
+    -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null
+else
+  "$build/app/make-certificate" /S --folder "$work/exe"
+fi
 if [ -n "$earlier_host" ]; then
   mkdir -p "$work/earlier"
   cp "$earlier_host" "$work/earlier/pellwick"
@@ -264,7 +273,7 @@ row() {  # label metric format
 
 echo
 # Pellwick links the static OpenSSL it ships with; nginx the system's.
-echo "Rounds: $rounds; $(nproc) CPUs; Pellwick: $("$openssl_prefix/bin/openssl" version | cut -d' ' -f1-2) (static);" \
+echo "Rounds: $rounds; $(nproc) CPUs; server key: $key_type; Pellwick: $("$openssl_prefix/bin/openssl" version | cut -d' ' -f1-2) (static);" \
   "nginx: $(openssl version | cut -d' ' -f1-2) (system); $(nginx -v 2>&1)"
 echo
 if [ -n "$earlier_host" ]; then

@@ -66,12 +66,10 @@ TrustStoreOutcome UntrustInUserRootStore(const std::array<unsigned char, 20>& th
         error = GetLastError();
         return FailureOf(error);
     }
-    // Wine keeps a deletion from the registry-backed store in memory until a commit (closing
-    // the store does not write it); Windows has written it already and ignores the commit.
-    if (!CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr)) {
-        error = GetLastError();
-        return TrustStoreOutcome::Failed;
-    }
+    // Windows writes the removal to the registry at once; Wine keeps it until the last
+    // reference to the store goes, which its find never gives back. The commit writes it
+    // there too, and changes nothing where it was written already.
+    CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
     return TrustStoreOutcome::Done;
 }
 

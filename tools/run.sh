@@ -7,20 +7,39 @@
 #   tools/run.sh --windows  the Windows program, Pellwick.exe, under Wine on this desktop
 #                           (DISPLAY must name an X display; port 443 as root, else 8443)
 #
-# Makes a self-signed certificate next to the executable when there is none, for the same
-# names as the one the Windows installer makes: localhost, 127.0.0.1 and ::1.
+# Next to the executable, the certificate maker makes this computer's own certificate
+# authority (Pellwick-authority.crt and its key) and the server pair it signs, or renews a
+# pair of its own that is due; a pair placed by hand is left as it is. Then the script
+# prints the certutil commands that make this user's browsers trust the authority; it
+# never runs them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-make_certificate() {  # folder
-  [ -f "$1/server.crt" ] && [ -f "$1/server.key" ] && return 0
-  echo "Making a self-signed certificate for localhost, 127.0.0.1 and ::1 in $1" >&2
-  # Browsers look only at the subjectAltName entries, never at the common name.
-  (cd "$1" &&
-   openssl genrsa -out server.key 2048 2>/dev/null &&
-   openssl req -new -x509 -key server.key -out server.crt -days 825 -subj "/CN=localhost" \
-     -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" -addext "basicConstraints=critical,CA:FALSE" \
-     -addext "extendedKeyUsage=serverAuth" 2>/dev/null)
+# Exit codes of the maker (app/certificate_maker.h): 0 ours and sound, 2 a pair placed by
+# hand; anything else stops here, after the maker's own message.
+check_maker_exit() {  # code
+  case $1 in
+    0|2) ;;
+    *) echo "The certificate maker ended with exit code $1 (see app/certificate_maker.h)." >&2; exit 1 ;;
+  esac
+}
+
+# One command for Chromium's database and one for each Firefox profile, which keeps its own.
+print_trust_commands() {  # authority certificate
+  [ -f "$1" ] || return 0
+  local nick="Pellwick local authority" found=0 profile
+  echo "To make your browsers trust $1 (certutil is in the package libnss3-tools):" >&2
+  if [ ! -f "$HOME/.pki/nssdb/cert9.db" ]; then
+    echo "  mkdir -p ~/.pki/nssdb && certutil -d sql:\$HOME/.pki/nssdb -N --empty-password" >&2
+  fi
+  echo "  certutil -d sql:\$HOME/.pki/nssdb -A -t C,, -n '$nick' -i '$1'    # Chromium" >&2
+  for profile in "$HOME"/.mozilla/firefox/*/; do
+    [ -f "$profile/cert9.db" ] || continue
+    echo "  certutil -d 'sql:${profile%/}' -A -t C,, -n '$nick' -i '$1'    # Firefox" >&2
+    found=1
+  done
+  [ "$found" = 1 ] || echo "  (no Firefox profile found in ~/.mozilla/firefox)" >&2
+  echo "Then restart the browser." >&2
 }
 
 if [ "${1:-}" = --windows ]; then
@@ -31,10 +50,15 @@ if [ "${1:-}" = --windows ]; then
   build="$top/build/windows-run-$port"
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF -DHTTPS_PORT=$port \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
-  cmake --build "$build" --target Pellwick >/dev/null
-  make_certificate "$build/app"
-  echo "Starting Pellwick.exe (https://localhost:$port/) under Wine" >&2
+  cmake --build "$build" --target Pellwick MakeCertificate >/dev/null
   export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  # The Windows maker, so that the authority's key is encrypted for this Wine account as
+  # Pellwick.exe expects; /S: its exit code answers instead of a box.
+  code=0
+  wine "$build/app/MakeCertificate.exe" /S || code=$?
+  check_maker_exit "$code"
+  [ "$code" != 0 ] || print_trust_commands "$build/app/Pellwick-authority.crt"
+  echo "Starting Pellwick.exe (https://localhost:$port/) under Wine" >&2
   exec wine "$build/app/Pellwick.exe"
 fi
 
@@ -43,8 +67,11 @@ openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWICK_TESTS=OFF \
   -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
-cmake --build "$build" --target pellwick >/dev/null
-make_certificate "$build/app"
+cmake --build "$build" --target pellwick make-certificate >/dev/null
+code=0
+"$build/app/make-certificate" || code=$?
+check_maker_exit "$code"
+[ "$code" != 0 ] || print_trust_commands "$build/app/Pellwick-authority.crt"
 if [ "$(id -u)" -ne 0 ] && [ -z "${PELLWICK_PORT:-}" ]; then
   export PELLWICK_PORT=8443
   echo "Not root: serving on port 8443 instead of 443." >&2
