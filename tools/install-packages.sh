@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only those still missing; quiet when all are
-# there. Usage: install-packages.sh linux|windows|fuzz|bench|release...
+# there. Usage: install-packages.sh linux|windows|fuzz|bench|release|browsers...
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -11,6 +11,7 @@ windows=(g++-mingw-w64-x86-64-posix make dpkg-dev wine wine64 fonts-wine xvfb xa
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hey curl procps util-linux)
 release=(nsis osslsigncode zip unzip imagemagick binutils-mingw-w64-x86-64)
+browsers=(chromium firefox-esr libnss3-tools openssl)
 
 wanted=()
 for set in "$@"; do
@@ -20,6 +21,7 @@ for set in "$@"; do
     fuzz) wanted+=("${fuzz[@]}") ;;
     bench) wanted+=("${bench[@]}") ;;
     release) wanted+=("${release[@]}") ;;
+    browsers) wanted+=("${browsers[@]}") ;;
     *) echo "unknown package set: $set" >&2; exit 2 ;;
   esac
 done

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian 12) and runs every test: the Linux build, the same
 # build under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build under
-# Wine, whose console host also answers the Linux end-to-end cases.
+# Wine, whose console host also answers the Linux end-to-end cases; then headless Chromium
+# and Firefox against both hosts' certificates, and the release under Wine.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/common.sh"
 jobs=$(nproc)
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 
-"$top/tools/install-packages.sh" linux windows fuzz
+"$top/tools/install-packages.sh" linux windows fuzz browsers
 
 # configure_and_build <folder> <cmake options...>: every warning is an error here.
 configure_and_build() {
@@ -57,6 +58,9 @@ stage "Windows tests under Wine"
 "$top/tools/windows/with-wine" bash -c '
   ctest --test-dir "$1/build/windows" --output-on-failure &&
   ctest --test-dir "$1/build/linux" --output-on-failure -R "^wine\."' windows-tests "$top"
+
+stage "Real browsers: Chromium and Firefox ESR against the Linux host and Pellwick.exe"
+"$top/tools/test-browsers.sh" "$top/build/linux" "$top/build/windows"
 
 stage "Release: the installer and the portable zip under Wine, and signing"
 "$top/tools/windows/test-release.sh"

@@ -10,10 +10,16 @@
 ;   WELCOME_BITMAP  the welcome and finish pages' picture (164x314, 24-bit BMP)
 ;   OUTFILE      the installer to write
 ;   SIGN         (optional) a command that signs the file named by its last argument
+;   EXIT_*       MakeCertificate.exe's exit codes, by their names in app/certificate_maker.h
+;                (kExitDone: EXIT_Done)
+; and takes index.html from its own folder: the first page, put into an empty Web Root.
 ;
-; Silent use: setup.exe /S [/AUTOSTART=1|0] [/RUN=1] [/D=folder]
+; Silent use: setup.exe /S [/AUTOSTART=1|0] [/RUN=1] [/TRUST=1] [/D=folder]
 ;   /AUTOSTART=1 adds the sign-in start, /AUTOSTART=0 removes it, without it an earlier
-;   choice stays; /RUN=1 starts Pellwick when the installation is done.
+;   choice stays; /RUN=1 starts Pellwick when the installation is done; /TRUST=1 asks
+;   Windows to trust Pellwick's certificate authority in this account, which the finish
+;   page offers otherwise (only on request when silent: Windows' confirmation box would
+;   stop an unattended installation).
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
@@ -28,6 +34,11 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellwick"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !include "${NAMES}"
+!define AUTHORITY_FILE "Pellwick-authority.crt"
+!define CERTIFICATE_SHORTCUT "$SMPROGRAMS\Pellwick certificate for other devices.lnk"
+!ifndef EXIT_TrustDeclined
+  !error "MakeCertificate's exit codes (EXIT_*) are given by tools/release.sh"
+!endif
 
 !ifdef SIGN
   !uninstfinalize '${SIGN} "%1"'
@@ -75,6 +86,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 Var autostartOption  ; "1", "0" or "" (not given) from /AUTOSTART=
 Var runOption        ; "1" when /RUN=1
+Var trustOption      ; "1" when /TRUST=1
+Var certificateCode  ; MakeCertificate.exe /S's exit code: the finish page offers trust on 0
+Var trustBox         ; the finish page's trust box, 0 when the page has none
+Var trustNote        ; the finish page's line under it, for a trust step that did not happen
 
 ; A running Pellwick holds Pellwick.exe open: close every control window of a process
 ; started from $INSTDIR\Pellwick.exe the way the user would (the window stops its server
@@ -142,11 +157,8 @@ FunctionEnd
 !insertmacro CLOSE_RUNNING_PELLWICK "un."
 
 ; Pushes the last-write times of server.crt and server.key in $INSTDIR as one text, ""
-; when either is missing. The installer keeps it for the pair it made; the uninstaller
-; removes the pair only while both files still have exactly these times, so a pair the
-; user made or placed there is never touched.
-!macro CERTIFICATE_STAMP un
-Function ${un}CertificateStamp
+; when either is missing: version 1.0's record of the pair it made (ReplaceSelfSignedPair).
+Function CertificateStamp
   Push $0
   Push $1
   Push $2
@@ -167,9 +179,98 @@ Function ${un}CertificateStamp
   Pop $1
   Exch $0
 FunctionEnd
+
+; Certificates read with Windows' own functions: the installer has no other parser.
+!macro CERTIFICATE_FILES un
+; Pushes a certificate context for the PEM or DER file named on the stack, 0 when it cannot
+; be read; the caller frees it with CertFreeCertificateContext.
+Function ${un}OpenCertificate
+  Exch $0
+  Push $1
+  Push $2
+  StrCpy $1 0
+  ; CERT_QUERY_OBJECT_FILE, CERT_QUERY_CONTENT_FLAG_CERT, CERT_QUERY_FORMAT_FLAG_ALL
+  System::Call 'crypt32::CryptQueryObject(i 1, w r0, i 2, i 14, i 0, p 0, p 0, p 0, p 0, p 0, *p 0 r1) i .r2'
+  ${If} $2 = 0
+    StrCpy $1 0
+  ${EndIf}
+  StrCpy $0 $1
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; Pushes the SHA-1 thumbprint of $INSTDIR\Pellwick-authority.crt as 40 upper-case hex digits,
+; the name Windows gives its entry in a certificate store; "" when there is none.
+Function ${un}AuthorityThumbprint
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  StrCpy $0 ""
+  Push "$INSTDIR\${AUTHORITY_FILE}"
+  Call ${un}OpenCertificate
+  Pop $1
+  ${If} $1 P<> 0
+    System::Call '*(&i20) p .r2'
+    ; CERT_SHA1_HASH_PROP_ID
+    System::Call 'crypt32::CertGetCertificateContextProperty(p r1, i 3, p r2, *i 20) i .r3'
+    ${If} $3 <> 0
+      ${For} $3 0 19
+        IntPtrOp $4 $2 + $3
+        System::Call '*$4(&i1 .r4)'
+        IntOp $4 $4 & 0xFF
+        IntFmt $4 "%02X" $4
+        StrCpy $0 "$0$4"
+      ${Next}
+    ${EndIf}
+    System::Free $2
+    System::Call 'crypt32::CertFreeCertificateContext(p r1)'
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
 !macroend
-!insertmacro CERTIFICATE_STAMP ""
-!insertmacro CERTIFICATE_STAMP "un."
+!insertmacro CERTIFICATE_FILES ""
+!insertmacro CERTIFICATE_FILES "un."
+
+; Pushes "1" when server.crt in $INSTDIR is signed by the authority beside it (the pair is
+; Pellwick's own and may be removed), else "": a pair the user placed is never touched.
+Function un.PairIsOurs
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $0 ""
+  Push "$INSTDIR\server.crt"
+  Call un.OpenCertificate
+  Pop $1
+  Push "$INSTDIR\${AUTHORITY_FILE}"
+  Call un.OpenCertificate
+  Pop $2
+  ${If} $1 P<> 0
+  ${AndIf} $2 P<> 0
+    ; X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT
+    System::Call 'crypt32::CryptVerifyCertificateSignatureEx(p 0, i 1, i 2, p r1, i 2, p r2, i 0, p 0) i .r0'
+    ${If} $0 <> 0
+      StrCpy $0 "1"
+    ${Else}
+      StrCpy $0 ""
+    ${EndIf}
+  ${EndIf}
+  ${If} $1 P<> 0
+    System::Call 'crypt32::CertFreeCertificateContext(p r1)'
+  ${EndIf}
+  ${If} $2 P<> 0
+    System::Call 'crypt32::CertFreeCertificateContext(p r2)'
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
 
 Function .onInit
   ${GetParameters} $0
@@ -180,20 +281,51 @@ Function .onInit
   ${EndIf}
   ClearErrors
   ${GetOptions} $0 "/RUN=" $runOption
+  ClearErrors
+  ${GetOptions} $0 "/TRUST=" $trustOption
+  StrCpy $trustBox 0
 FunctionEnd
 
 Function NoReadme
 FunctionEnd
 
 ; An upgrade shows the sign-in start as it is now; a first installation leaves it off.
+; The trust box is there, ticked, when this computer has a pair of Pellwick's own.
 Function ShowFinishPage
   ReadRegStr $0 HKCU "${RUN_KEY}" "Pellwick"
   ${If} $0 != ""
     SendMessage $mui.FinishPage.ShowReadme ${BM_SETCHECK} ${BST_CHECKED} 0
   ${EndIf}
+  ${If} $certificateCode == ${EXIT_Done}
+    ${NSD_CreateCheckbox} 120u 130u 195u 10u "Trust Pellwick's certificate in this account's browsers"
+    Pop $trustBox
+    SetCtlColors $trustBox "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+    ${NSD_Check} $trustBox
+    ${NSD_CreateLabel} 120u 145u 195u 40u ""
+    Pop $trustNote
+    SetCtlColors $trustNote "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+  ${EndIf}
 FunctionEnd
 
+; A trust step that did not happen keeps the finish page open, with its box cleared and a
+; line that says so; Finish then closes it.
 Function LeaveFinishPage
+  ${If} $trustBox <> 0
+    ${NSD_GetState} $trustBox $0
+    ${If} $0 = ${BST_CHECKED}
+      Call TrustAuthority
+      Pop $0
+      ${If} $0 != ${EXIT_Done}
+        ${NSD_Uncheck} $trustBox
+        ${If} $0 == ${EXIT_TrustDeclined}
+          ${NSD_SetText} $trustNote "Windows' question was answered No: Pellwick's certificate is not trusted, and browsers on this PC will warn. To trust it later, install Pellwick again with this box ticked."
+        ${Else}
+          ${NSD_SetText} $trustNote "Pellwick's certificate could not be trusted (code $0), and browsers on this PC will warn."
+        ${EndIf}
+        Abort
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
   ${NSD_GetState} $mui.FinishPage.ShowReadme $0
   ${If} $0 = ${BST_CHECKED}
     StrCpy $autostartOption "1"
@@ -211,26 +343,94 @@ Function ApplyAutostart
   ${EndIf}
 FunctionEnd
 
-; Makes the certificate pair for this machine when neither file is there, and remembers
-; that this installation made it; any pair (or half pair) found is left as it is.
-Function MakeCertificateWhenMissing
-  ${If} ${FileExists} "$INSTDIR\server.crt"
-  ${OrIf} ${FileExists} "$INSTDIR\server.key"
-    DetailPrint "Keeping the certificate and key in $INSTDIR"
+; Version 1.0 made a self-signed pair and kept its files' write times as the record that it
+; was its own. Such a pair, unchanged, is replaced by one from this computer's authority;
+; one the user changed stays. The record itself is no longer kept: a pair is Pellwick's own
+; when its certificate verifies against the authority beside it.
+Function ReplaceSelfSignedPair
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "CertificateMadeBySetup"
+  ${If} $0 == ""
     Return
   ${EndIf}
-  DetailPrint "Making a certificate for this computer"
+  Call CertificateStamp
+  Pop $1
+  ${If} $0 == $1
+  ${AndIfNot} ${FileExists} "$INSTDIR\${AUTHORITY_FILE}"
+    DetailPrint "Replacing the self-signed certificate of an earlier version"
+    Delete "$INSTDIR\server.crt"
+    Delete "$INSTDIR\server.key"
+  ${EndIf}
+  DeleteRegValue HKCU "${UNINSTALL_KEY}" "CertificateMadeBySetup"
+FunctionEnd
+
+; Makes this computer's authority and server pair, or renews a pair of Pellwick's own that is
+; due; a pair (or half pair) the user placed is left as it is. Sets $certificateCode.
+Function MakeCertificatePair
+  DetailPrint "Making or renewing the certificate for this computer"
   ClearErrors
-  ExecWait '"$INSTDIR\MakeCertificate.exe" /S' $0
+  ExecWait '"$INSTDIR\MakeCertificate.exe" /S' $certificateCode
+  ${If} ${Errors}
+    StrCpy $certificateCode "not started"
+  ${EndIf}
+  ${If} $certificateCode == ${EXIT_Done}
+    DetailPrint "The certificate for this computer is in $INSTDIR"
+  ${ElseIf} $certificateCode == ${EXIT_UserPair}
+    DetailPrint "Keeping your own certificate and key in $INSTDIR"
+  ${ElseIf} $certificateCode == ${EXIT_NewAuthority}
+    MessageBox MB_ICONEXCLAMATION|MB_OK "This computer's names are no longer all covered by Pellwick's certificate authority, so its certificate was left as it was.$\r$\n$\r$\nRun MakeCertificate.exe in $INSTDIR to make a new authority; browsers and other devices then need to trust it again." /SD IDOK
+  ${ElseIf} $certificateCode == ${EXIT_HalfPair}
+    MessageBox MB_ICONEXCLAMATION|MB_OK "Only one of server.crt and server.key is in $INSTDIR, so Pellwick cannot start its server.$\r$\n$\r$\nPut the other one there, or remove it and run MakeCertificate.exe there." /SD IDOK
+  ${Else}
+    MessageBox MB_ICONEXCLAMATION|MB_OK "No certificate could be made in $INSTDIR (code $certificateCode).$\r$\n$\r$\nRun MakeCertificate.exe there, or put your own server.crt and server.key there." /SD IDOK
+  ${EndIf}
+FunctionEnd
+
+; Asks Windows to trust this computer's authority in the current user's Root store (on a
+; real PC Windows asks the user to confirm). Only when it is trusted is its thumbprint
+; recorded, for the uninstaller to remove exactly that entry. Pushes MakeCertificate's exit
+; code.
+Function TrustAuthority
+  Push $0
+  Push $1
+  DetailPrint "Trusting Pellwick's certificate authority in this account"
+  ClearErrors
+  ExecWait '"$INSTDIR\MakeCertificate.exe" /S /trust' $0
   ${If} ${Errors}
     StrCpy $0 "not started"
   ${EndIf}
-  ${If} $0 == "0"
-    Call CertificateStamp
+  ${If} $0 == ${EXIT_Done}
+    Call AuthorityThumbprint
     Pop $1
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "CertificateMadeBySetup" $1
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "TrustedAuthority" $1
+  ${ElseIf} $0 == ${EXIT_TrustDeclined}
+    DetailPrint "Not trusted: Windows' question was answered No"
   ${Else}
-    MessageBox MB_ICONEXCLAMATION|MB_OK "No certificate could be made in $INSTDIR (code $0).$\r$\n$\r$\nRun MakeCertificate.exe there, or put your own server.crt and server.key there." /SD IDOK
+    DetailPrint "Not trusted (code $0)"
+  ${EndIf}
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; Puts the first page into the Web Root when it holds nothing (or is not there yet); a Web
+; Root with anything in it is the user's and is left as it is.
+Function PutFirstPageIntoEmptyWebRoot
+  StrCpy $0 "$LOCALAPPDATA\Pellwick\Web"
+  StrCpy $3 "empty"
+  FindFirst $1 $2 "$0\*"
+  ${DoWhile} $2 != ""
+    ${If} $2 != "."
+    ${AndIf} $2 != ".."
+      StrCpy $3 ""
+      ${Break}
+    ${EndIf}
+    FindNext $1 $2
+  ${Loop}
+  FindClose $1
+  ${If} $3 == "empty"
+    DetailPrint "Putting a first page into the empty Web Root"
+    SetOutPath $0
+    File "index.html"
+    SetOutPath "$INSTDIR"
   ${EndIf}
 FunctionEnd
 
@@ -242,14 +442,24 @@ Section "Pellwick"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-  ; An earlier installation's record of its pair stays valid only while that pair is there.
-  ${IfNot} ${FileExists} "$INSTDIR\server.crt"
-    DeleteRegValue HKCU "${UNINSTALL_KEY}" "CertificateMadeBySetup"
+  Call ReplaceSelfSignedPair
+  Call MakeCertificatePair
+  ${If} ${Silent}
+  ${AndIf} $trustOption == "1"
+  ${AndIf} $certificateCode == ${EXIT_Done}
+    Call TrustAuthority
+    Pop $0
   ${EndIf}
-  Call MakeCertificateWhenMissing
+  Call PutFirstPageIntoEmptyWebRoot
 
   CreateShortCut "$SMPROGRAMS\Pellwick.lnk" "$INSTDIR\Pellwick.exe" "" "$INSTDIR\Pellwick.exe" 0 \
     SW_SHOWNORMAL "" "Pellwick: one folder on the network over HTTPS"
+  ; The authority's certificate, shown selected in its folder, for copying to other devices.
+  Delete "${CERTIFICATE_SHORTCUT}"
+  ${If} ${FileExists} "$INSTDIR\${AUTHORITY_FILE}"
+    CreateShortCut "${CERTIFICATE_SHORTCUT}" "$WINDIR\explorer.exe" '/select,"$INSTDIR\${AUTHORITY_FILE}"' \
+      "$INSTDIR\Pellwick.exe" 0 SW_SHOWNORMAL "" "The file that lets phones and other computers trust Pellwick"
+  ${EndIf}
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Pellwick"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -273,16 +483,31 @@ Section "Pellwick"
   ${EndIf}
 SectionEnd
 
-; Removes what the installer put there and its registry entries. The Web Root and the log
-; (under %LOCALAPPDATA%\Pellwick) are the user's and never touched; so is a certificate pair
-; this installation did not make, and with it the folder.
+; Removes what the installer put there and its registry entries, and the Root-store entry
+; it recorded, while MakeCertificate.exe is still there to remove it. The Web Root (with the
+; first page the installer may have put there) and the log, under %LOCALAPPDATA%\Pellwick,
+; are the user's and never touched. So is a pair the user placed. The authority's files stay,
+; and with them the folder: other devices may trust that authority, and an installation
+; later takes it up again, so they need no new trust step.
 Section "Uninstall"
   Call un.CloseRunningPellwick
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "CertificateMadeBySetup"
-  Call un.CertificateStamp
-  Pop $1
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "TrustedAuthority"
   ${If} $0 != ""
-  ${AndIf} $0 == $1
+    Call un.AuthorityThumbprint
+    Pop $1
+    ${If} $0 == $1
+      DetailPrint "Removing Pellwick's certificate authority from this account's trusted ones"
+      ClearErrors
+      ExecWait '"$INSTDIR\MakeCertificate.exe" /S /untrust' $2
+      ${If} ${Errors}
+      ${OrIf} $2 != ${EXIT_Done}
+        MessageBox MB_ICONEXCLAMATION|MB_OK "Pellwick's certificate authority is still trusted in this account (code $2).$\r$\n$\r$\nTo remove it: certmgr.msc, Trusted Root Certification Authorities, the certificate with thumbprint $0." /SD IDOK
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  Call un.PairIsOurs
+  Pop $0
+  ${If} $0 == "1"
     Delete "$INSTDIR\server.crt"
     Delete "$INSTDIR\server.key"
   ${EndIf}
@@ -292,6 +517,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Pellwick.lnk"
+  Delete "${CERTIFICATE_SHORTCUT}"
 
   ReadRegStr $0 HKCU "${RUN_KEY}" "Pellwick"
   ${If} $0 == '"$INSTDIR\Pellwick.exe"'
