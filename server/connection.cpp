@@ -49,13 +49,13 @@ bool LimitReceive(HeadBudget& budget) {
 }
 
 void TakeTurn(HeadBudget& budget) {
-    TakeHandshakeTurn();
+    TakeHandshakeTurn(handshakeTurns);
     budget.holdsTurn = true;
 }
 
 void GiveTurnBack(HeadBudget& budget) {
     if (!budget.holdsTurn) return;
-    GiveHandshakeTurnBack();
+    GiveHandshakeTurnBack(handshakeTurns);
     budget.holdsTurn = false;
 }
 

@@ -56,12 +56,13 @@ struct Session {
     }
 };
 
-// groups: the key-exchange groups to offer, "" for the library's defaults.
-bool OpenSession(Session& session, int port, const std::string& groups = "") {
+bool OpenSession(Session& session, int port, const ClientOffer& offer = {}) {
     session.fd = Connect(port);
     if (session.fd < 0) return false;
     session.ssl = SSL_new(ClientContext());
-    if (!groups.empty() && SSL_set1_groups_list(session.ssl, groups.c_str()) != 1) return false;
+    if (offer.maxVersion != 0 && SSL_set_max_proto_version(session.ssl, offer.maxVersion) != 1) return false;
+    if (!offer.ciphers.empty() && SSL_set_cipher_list(session.ssl, offer.ciphers.c_str()) != 1) return false;
+    if (!offer.groups.empty() && SSL_set1_groups_list(session.ssl, offer.groups.c_str()) != 1) return false;
     SSL_set_fd(session.ssl, session.fd);
     return SSL_connect(session.ssl) == 1;
 }
@@ -178,9 +179,9 @@ void PlainSendThenReset(int port, const std::string& bytes) {
     close(fd);
 }
 
-bool TlsHandshakeThenClose(int port) {
+bool TlsHandshakeThenClose(int port, const ClientOffer& offer) {
     Session session;
-    if (!OpenSession(session, port)) return false;
+    if (!OpenSession(session, port, offer)) return false;
     shutdown(session.fd, SHUT_WR);
     return WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
 }
@@ -193,7 +194,9 @@ bool TlsClientCanOffer(const std::string& groups) {
 
 std::string TlsNegotiatedGroup(int port, const std::string& groups) {
     Session session;
-    if (!OpenSession(session, port, groups)) return "";
+    ClientOffer offer;
+    offer.groups = groups;
+    if (!OpenSession(session, port, offer)) return "";
     // The group's name, not its NID: the hybrid groups have none.
     const char* name = SSL_group_to_name(session.ssl, static_cast<int>(SSL_get_negotiated_group(session.ssl)));
     std::string chosen = name != nullptr ? name : "(unnamed)";

@@ -37,9 +37,16 @@ bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, s
 // Plain TCP: sends the bytes and resets the connection.
 void PlainSendThenReset(int port, const std::string& bytes);
 
+// What a client offers in its hello; an empty or zero field leaves the library's default.
+struct ClientOffer {
+    int maxVersion = 0;   // the highest protocol version, for example TLS1_2_VERSION
+    std::string ciphers;  // the TLS 1.2 cipher suites (OpenSSL's names)
+    std::string groups;   // the key-exchange groups (OpenSSL's names, "*" before those with a key share)
+};
+
 // Connects and completes the handshake, then ends its sending side and waits until the
 // server has closed. True when the handshake succeeded.
-bool TlsHandshakeThenClose(int port);
+bool TlsHandshakeThenClose(int port, const ClientOffer& offer = {});
 
 // True when this client's OpenSSL can offer the key-exchange groups (OpenSSL's names,
 // colon-separated), for example "X25519MLKEM768".
