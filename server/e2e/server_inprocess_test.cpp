@@ -356,6 +356,43 @@ TEST_F(InProcessServer, EveryCostlyStepOfAHandshakeRunsUnderATurn) {
     }
 }
 
+TEST_F(InProcessServer, AHandshakeWhoseClientStopsReadingHoldsNoTurnWhileItWaits) {
+    const RsaPair rsa;
+    ASSERT_NE(rsa.key, nullptr);
+    // Longer than this test waits for the turn: only a turn given back while the send
+    // waits lets it pass.
+    serverState.limits.idleLimitMs = 600000;
+    serverState.limits.headDeadlineMs = 600000;
+    ASSERT_TRUE(StartServer(nullptr));
+    SSL_CTX* context = serverState.sslContext.get();
+    ASSERT_EQ(SSL_CTX_use_certificate(context, rsa.certificate.get()), 1);
+    ASSERT_EQ(SSL_CTX_use_PrivateKey(context, rsa.key.get()), 1);
+    // A first flight of about 8 MB: more than the client's window and the server's send
+    // buffer (which grows to 4 MiB at most on Linux) take before the client reads.
+    for (long more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_FIRST); more == 1;
+         more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_NEXT)) {
+        for (int i = 0; i < 10000; ++i) SSL_CTX_add1_chain_cert(context, rsa.certificate.get());
+    }
+    SSL_CTX_set_msg_callback(context, RecordCostlyStep);
+    costlySteps.clear();
+    int stalled = SendHelloThenStopReading(port_);
+    ASSERT_GE(stalled, 0);
+    // Once the server has begun its answer, its turn goes back while the send waits for
+    // the client.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    auto answerBegun = [] {
+        std::lock_guard<std::mutex> hold(costlyStepsLock);
+        return costlySteps.size() >= 2;
+    };
+    while (!answerBegun() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(WaitUntilEveryTurnIsBack());
+    close(stalled);
+    std::lock_guard<std::mutex> hold(costlyStepsLock);
+    EXPECT_EQ(costlySteps, (std::vector<std::string>{"received ClientHello", "sent ServerHello"}));
+}
+
 TEST_F(InProcessServer, ManyClientsManyRequestsGiveExactlyOneWholeLineEach) {
     const int clients = 64 / kCrowd, requests = 100 / kCrowd;
     ASSERT_TRUE(StartServer(nullptr));

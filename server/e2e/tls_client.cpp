@@ -229,6 +229,35 @@ int ConnectSilently(int port, const std::string& firstBytes) {
     return fd;
 }
 
+int SendHelloThenStopReading(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    // Set before the connect, so that the window the client announces stays small.
+    int smallest = 1;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // The hello goes out, then the handshake stops where it would read the answer. Freeing
+    // the session leaves the descriptor open and sends nothing.
+    SSL* ssl = SSL_new(ClientContext());
+    SSL_set_fd(ssl, fd);
+    bool helloSent = SSL_connect(ssl) < 0 && SSL_get_error(ssl, -1) == SSL_ERROR_WANT_READ;
+    SSL_free(ssl);
+    ERR_clear_error();
+    if (!helloSent) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool WaitForPeerClose(int fd, int milliseconds) {
     pollfd waiting{fd, POLLIN, 0};
     char buffer[4096];

@@ -64,6 +64,11 @@ std::string PlainExchange(int port, const std::string& request);
 // sending more; -1 on failure.
 int ConnectSilently(int port, const std::string& firstBytes = "");
 
+// Connects with a receive buffer as small as the system allows, sends a ClientHello and
+// then reads nothing: a server's first flight larger than the buffers cannot be sent whole.
+// The descriptor, kept open; -1 on failure.
+int SendHelloThenStopReading(int port);
+
 // True once the descriptor's peer has closed (read returns 0 or an error) within the time.
 bool WaitForPeerClose(int fd, int milliseconds);
 
