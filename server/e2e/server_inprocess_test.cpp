@@ -317,6 +317,9 @@ struct CostlyHandshakeCase {
 };
 
 TEST_F(InProcessServer, EveryCostlyStepOfAHandshakeRunsUnderATurn) {
+    // The server's initialisation of OpenSSL, which keeps the library's state at exit for
+    // connections still under way, must be the process's first.
+    ASSERT_TRUE(StartServer(nullptr));
     const RsaPair rsa;
     ASSERT_NE(rsa.key, nullptr);
     const CostlyHandshakeCase cases[] = {
@@ -357,13 +360,13 @@ TEST_F(InProcessServer, EveryCostlyStepOfAHandshakeRunsUnderATurn) {
 }
 
 TEST_F(InProcessServer, AHandshakeWhoseClientStopsReadingHoldsNoTurnWhileItWaits) {
-    const RsaPair rsa;
-    ASSERT_NE(rsa.key, nullptr);
     // Longer than this test waits for the turn: only a turn given back while the send
     // waits lets it pass.
     serverState.limits.idleLimitMs = 600000;
     serverState.limits.headDeadlineMs = 600000;
     ASSERT_TRUE(StartServer(nullptr));
+    const RsaPair rsa;
+    ASSERT_NE(rsa.key, nullptr);
     SSL_CTX* context = serverState.sslContext.get();
     ASSERT_EQ(SSL_CTX_use_certificate(context, rsa.certificate.get()), 1);
     ASSERT_EQ(SSL_CTX_use_PrivateKey(context, rsa.key.get()), 1);
