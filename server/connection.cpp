@@ -66,17 +66,19 @@ long BeforeEachReceive(BIO* bio, int operation, const char*, size_t, int, long, 
 // The handshake in turns, on a socket that does not block. False when it failed, or the
 // client kept it waiting past the deadline or the idle limit.
 //
-// The costly steps, and where they run: the answer to each ClientHello (the key exchange,
-// and the signature: CertificateVerify in TLS 1.3, ServerKeyExchange in TLS 1.2), the
-// second ClientHello after a HelloRetryRequest included; and in TLS 1.2 the
-// ClientKeyExchange (an RSA decryption, or the key exchange's second half), which comes
-// after the server's first flight. Once the server's Finished is written nothing costly is
-// left (the client's Finished, the session tickets). So the thread holds a turn whenever
-// OpenSSL works on the handshake before that, and never while it waits: OpenSSL returns
-// instead of waiting, for a receive as for a send that the client does not take, and the
-// turn goes back before the wait. The first wait, for the ClientHello, comes before any
-// turn. A flight larger than OpenSSL's write buffer goes out in parts before the
-// signature; a part the socket takes at once keeps the turn.
+// Where the costly work lies in the protocol: in the answer to each ClientHello (the key
+// exchange; the signature over ServerKeyExchange in TLS 1.2, over CertificateVerify in
+// TLS 1.3), the second ClientHello after a HelloRetryRequest as much as the first; and in
+// TLS 1.2 in the ClientKeyExchange (an RSA decryption or the key exchange's second half),
+// which comes after the server's first flight. Once the server's Finished is written
+// nothing costly is left (the client's Finished, the session tickets), and OpenSSL
+// refuses a client's later renegotiation. So, up to the server's Finished, the thread
+// holds a turn whenever OpenSSL works on the handshake, and never while it waits: the
+// socket does not block, so OpenSSL returns instead of waiting, for a receive as for a
+// send the client does not take, and the turn goes back before the wait; after it the
+// thread queues again behind those that asked meanwhile. The wait for the ClientHello
+// comes before the first turn. A flight larger than OpenSSL's write buffer goes out in
+// parts before its signature is made; a part the socket takes at once keeps the turn.
 bool HandshakeInTurns(SSL* ssl, const HeadBudget& budget) {
     HandshakeTurn turn(handshakeTurns);
     for (bool sending = false;;) {
@@ -93,6 +95,8 @@ bool HandshakeInTurns(SSL* ssl, const HeadBudget& budget) {
     }
 }
 
+// The handshake, under the head's deadline. The socket blocks again afterwards, whatever
+// the outcome.
 bool Handshake(SSL* ssl, const HeadBudget& budget) {
     platform::SetBlocking(budget.socket, false);
     bool done = HandshakeInTurns(ssl, budget);
