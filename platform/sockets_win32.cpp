@@ -147,7 +147,8 @@ void EndSending(Socket socket) {
 
 void SetBlocking(Socket socket, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;
-    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    // The header defines FIONBIO as an unsigned constant for a signed parameter.
+    ioctlsocket(socket, static_cast<long>(FIONBIO), &nonBlocking);
 }
 
 bool WaitUntilReady(Socket socket, bool forSending, unsigned milliseconds) {
