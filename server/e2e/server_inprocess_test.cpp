@@ -307,6 +307,20 @@ struct RsaPair {
     }
 };
 
+// Makes the server's context offer the pair, and send `chainCopies` copies of its
+// certificate after whichever certificate it presents. False when the pair was refused.
+bool ServeRsaPair(SSL_CTX* context, const RsaPair& rsa, int chainCopies) {
+    if (SSL_CTX_use_certificate(context, rsa.certificate.get()) != 1 ||
+        SSL_CTX_use_PrivateKey(context, rsa.key.get()) != 1) {
+        return false;
+    }
+    for (long more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_FIRST); more == 1;
+         more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_NEXT)) {
+        for (int i = 0; i < chainCopies; ++i) SSL_CTX_add1_chain_cert(context, rsa.certificate.get());
+    }
+    return true;
+}
+
 // A handshake whose costly steps lie where a turn given back at the wrong moment misses them.
 struct CostlyHandshakeCase {
     const char* what;
@@ -341,13 +355,7 @@ TEST_F(InProcessServer, EveryCostlyStepOfAHandshakeRunsUnderATurn) {
         StopServer();
         ASSERT_TRUE(StartServer(nullptr));
         SSL_CTX* context = serverState.sslContext.get();
-        ASSERT_EQ(SSL_CTX_use_certificate(context, rsa.certificate.get()), 1);
-        ASSERT_EQ(SSL_CTX_use_PrivateKey(context, rsa.key.get()), 1);
-        // Whichever certificate the server picks, the chain goes with it.
-        for (long more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_FIRST); more == 1;
-             more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_NEXT)) {
-            for (int i = 0; i < c.chainCopies; ++i) SSL_CTX_add1_chain_cert(context, rsa.certificate.get());
-        }
+        ASSERT_TRUE(ServeRsaPair(context, rsa, c.chainCopies));
         if (*c.serverGroups != '\0') {
             ASSERT_EQ(SSL_CTX_set1_groups_list(context, c.serverGroups), 1);
         }
@@ -368,14 +376,9 @@ TEST_F(InProcessServer, AHandshakeWhoseClientStopsReadingHoldsNoTurnWhileItWaits
     const RsaPair rsa;
     ASSERT_NE(rsa.key, nullptr);
     SSL_CTX* context = serverState.sslContext.get();
-    ASSERT_EQ(SSL_CTX_use_certificate(context, rsa.certificate.get()), 1);
-    ASSERT_EQ(SSL_CTX_use_PrivateKey(context, rsa.key.get()), 1);
     // A first flight of about 8 MB: more than the client's window and the server's send
     // buffer (which grows to 4 MiB at most on Linux) take before the client reads.
-    for (long more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_FIRST); more == 1;
-         more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_NEXT)) {
-        for (int i = 0; i < 10000; ++i) SSL_CTX_add1_chain_cert(context, rsa.certificate.get());
-    }
+    ASSERT_TRUE(ServeRsaPair(context, rsa, 10000));
     SSL_CTX_set_msg_callback(context, RecordCostlyStep);
     costlySteps.clear();
     int stalled = SendHelloThenStopReading(port_);
