@@ -17,9 +17,12 @@ namespace {
 
 constexpr int kReplyWaitSeconds = 30;
 
-int Connect(int port) {
+// receiveBuffer: the socket's receive buffer in bytes, set before the connect so that the
+// window the client announces follows it; 0 for the system's.
+int Connect(int port, int receiveBuffer = 0) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     timeval limit{kReplyWaitSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -230,19 +233,9 @@ int ConnectSilently(int port, const std::string& firstBytes) {
 }
 
 int SendHelloThenStopReading(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // One byte asked for: the system gives its smallest receive buffer.
+    int fd = Connect(port, 1);
     if (fd < 0) return -1;
-    // Set before the connect, so that the window the client announces stays small.
-    int smallest = 1;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     // The hello goes out, then the handshake stops where it would read the answer. Freeing
     // the session leaves the descriptor open and sends nothing.
