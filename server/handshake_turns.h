@@ -9,7 +9,8 @@
 // waiting times as narrow.
 //
 // A thread never holds a turn while it waits on its socket: it gives the turn back before
-// the wait and queues again after it, so a client that stays silent never holds one.
+// the wait and queues again after it while costly work is left, so a client that stays
+// silent or stops reading never holds one.
 #pragma once
 
 #include <mutex>
