@@ -59,8 +59,13 @@ void SetIdleLimit(Socket socket, unsigned milliseconds);
 // as one millisecond, since to the system zero means no limit at all.
 void SetReceiveLimit(Socket socket, unsigned milliseconds);
 
-// True when a receive would return at once: bytes, the peer's end or an error are there.
-bool ReceiveReady(Socket socket);
+// Switches the socket between sends and receives that wait for the peer (the default) and
+// ones that fail at once with "would block" instead.
+void SetBlocking(Socket socket, bool blocking);
+
+// Waits until a receive (with `forSending`, a send) would not wait: bytes or room are
+// there, or the peer's end or an error. False when the time ran out first.
+bool WaitUntilReady(Socket socket, bool forSending, unsigned milliseconds);
 
 // Ends the sending side (a TCP half-close): the peer reads the end of the stream once
 // everything sent before it has arrived. Receiving goes on.

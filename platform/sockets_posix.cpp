@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -123,9 +124,15 @@ void EndSending(Socket socket) {
     shutdown(Fd(socket), SHUT_WR);
 }
 
-bool ReceiveReady(Socket socket) {
-    pollfd watched{Fd(socket), POLLIN, 0};
-    return poll(&watched, 1, 0) > 0;
+void SetBlocking(Socket socket, bool blocking) {
+    int nonBlocking = blocking ? 0 : 1;
+    ioctl(Fd(socket), FIONBIO, &nonBlocking);
+}
+
+bool WaitUntilReady(Socket socket, bool forSending, unsigned milliseconds) {
+    pollfd watched{Fd(socket), static_cast<short>(forSending ? POLLOUT : POLLIN), 0};
+    // An interrupted wait counts as ready: the operation that follows finds out.
+    return poll(&watched, 1, static_cast<int>(milliseconds)) != 0;
 }
 
 std::size_t DiscardReceived(Socket socket, std::size_t limit) {

@@ -145,12 +145,18 @@ void EndSending(Socket socket) {
     shutdown(socket, SD_SEND);
 }
 
-bool ReceiveReady(Socket socket) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval now = {0, 0};
-    return select(0, &readable, nullptr, nullptr, &now) > 0;
+void SetBlocking(Socket socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    // The header defines FIONBIO as an unsigned constant for a signed parameter.
+    ioctlsocket(socket, static_cast<long>(FIONBIO), &nonBlocking);
+}
+
+bool WaitUntilReady(Socket socket, bool forSending, unsigned milliseconds) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(socket, &ready);
+    timeval limit{static_cast<long>(milliseconds / 1000), static_cast<long>((milliseconds % 1000) * 1000)};
+    return select(0, forSending ? nullptr : &ready, forSending ? &ready : nullptr, nullptr, &limit) != 0;
 }
 
 std::size_t DiscardReceived(Socket socket, std::size_t limit) {

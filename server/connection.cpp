@@ -20,17 +20,21 @@ using Clock = std::chrono::steady_clock;
 // How far a receive may wait past the head's deadline before its limit is lowered.
 constexpr unsigned kDeadlineSlackMs = 250;
 
-// What the reads of the handshake and the head may still spend, and where the thread
-// stands with its handshake turn.
+// What the waits of the handshake and the reads of the head may still spend.
 struct HeadBudget {
     platform::Socket socket;
     Clock::time_point deadline;
     unsigned idleLimitMs;
     unsigned receiveLimitMs;  // the receive limit the socket has now
     std::size_t bytesLeft;    // of the head's size cap
-    bool wantsTurn = false;   // the handshake computes its first answer
-    bool holdsTurn = false;
 };
+
+// How long the next wait for the client may last: the idle limit, or what is left of the
+// deadline when that is less. Zero once the deadline has passed.
+unsigned WaitLimit(const HeadBudget& budget) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(budget.deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<unsigned>(std::min<long long>(left, budget.idleLimitMs));
+}
 
 // Before each receive, shrinks the receive limit to what is left of the deadline, so that
 // a client that trickles bytes cannot stretch the head past it. One clock reading per
@@ -38,9 +42,8 @@ struct HeadBudget {
 // would overrun the deadline by more than kDeadlineSlackMs, so that a head read in a few
 // milliseconds costs no setsockopt at all. False once the deadline has passed.
 bool LimitReceive(HeadBudget& budget) {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(budget.deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    unsigned limit = static_cast<unsigned>(std::min<long long>(left, budget.idleLimitMs));
+    unsigned limit = WaitLimit(budget);
+    if (limit == 0) return false;
     if (limit + kDeadlineSlackMs < budget.receiveLimitMs) {
         platform::SetReceiveLimit(budget.socket, limit);
         budget.receiveLimitMs = limit;
@@ -48,54 +51,56 @@ bool LimitReceive(HeadBudget& budget) {
     return true;
 }
 
-void TakeTurn(HeadBudget& budget) {
-    TakeHandshakeTurn();
-    budget.holdsTurn = true;
-}
-
-void GiveTurnBack(HeadBudget& budget) {
-    if (!budget.holdsTurn) return;
-    GiveHandshakeTurnBack();
-    budget.holdsTurn = false;
-}
-
-// OpenSSL calls this before and after every operation on the socket while the handshake
-// and the head are read. Past the deadline a receive fails the way a timed-out one does.
-//
-// The turn covers the handshake's costly part: from the client's hello to the first bytes
-// of the answer (key exchange and signature). It is given back before a receive that
-// would wait and taken again when the receive returns, and given back for good before the
-// first send; what follows (the client's finish, the tickets) costs little. OpenSSL skips
-// the call after an operation when the call before it failed, so nothing is given back
-// before a receive that the deadline refuses.
-long AroundEachSocketOperation(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
+// OpenSSL calls this before and after every operation on the socket while the head is
+// read. Past the deadline a receive fails the way a timed-out one does.
+long BeforeEachReceive(BIO* bio, int operation, const char*, size_t, int, long, int result, size_t*) {
+    if (operation != BIO_CB_READ) return result;
     auto& budget = *static_cast<HeadBudget*>(static_cast<void*>(BIO_get_callback_arg(bio)));
-    switch (operation) {
-        case BIO_CB_READ:
-            if (!LimitReceive(budget)) {
-                BIO_set_retry_read(bio);
-                return -1;
-            }
-            if (budget.holdsTurn && !platform::ReceiveReady(budget.socket)) GiveTurnBack(budget);
-            break;
-        case BIO_CB_READ | BIO_CB_RETURN:
-            if (budget.wantsTurn && !budget.holdsTurn) TakeTurn(budget);
-            break;
-        case BIO_CB_WRITE:
-            budget.wantsTurn = false;
-            GiveTurnBack(budget);
-            break;
-        default: break;
+    if (!LimitReceive(budget)) {
+        BIO_set_retry_read(bio);
+        return -1;
     }
     return result;
 }
 
-bool Handshake(SSL* ssl, HeadBudget& budget) {
-    budget.wantsTurn = true;
-    TakeTurn(budget);
-    bool done = SSL_accept(ssl) == 1;
-    budget.wantsTurn = false;
-    GiveTurnBack(budget);
+// The handshake in turns, on a socket that does not block. False when it failed, or the
+// client kept it waiting past the deadline or the idle limit.
+//
+// Where the costly work lies in the protocol: in the answer to each ClientHello (the key
+// exchange; the signature over ServerKeyExchange in TLS 1.2, over CertificateVerify in
+// TLS 1.3), the second ClientHello after a HelloRetryRequest as much as the first; and in
+// TLS 1.2 in the ClientKeyExchange (an RSA decryption or the key exchange's second half),
+// which comes after the server's first flight. Once the server's Finished is written
+// nothing costly is left (the client's Finished, the session tickets), and OpenSSL
+// refuses a client's later renegotiation. So, up to the server's Finished, the thread
+// holds a turn whenever OpenSSL works on the handshake, and never while it waits: the
+// socket does not block, so OpenSSL returns instead of waiting, for a receive as for a
+// send the client does not take, and the turn goes back before the wait; after it the
+// thread queues again behind those that asked meanwhile. The wait for the ClientHello
+// comes before the first turn. A flight larger than OpenSSL's write buffer goes out in
+// parts before its signature is made; a part the socket takes at once keeps the turn.
+bool HandshakeInTurns(SSL* ssl, const HeadBudget& budget) {
+    HandshakeTurn turn(handshakeTurns);
+    for (bool sending = false;;) {
+        unsigned limit = WaitLimit(budget);
+        if (limit == 0 || !platform::WaitUntilReady(budget.socket, sending, limit)) return false;
+        char finished;
+        if (SSL_get_finished(ssl, &finished, sizeof finished) == 0) turn.Take();
+        int result = SSL_accept(ssl);
+        if (result == 1) return true;
+        int error = SSL_get_error(ssl, result);
+        if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return false;
+        turn.GiveBack();
+        sending = error == SSL_ERROR_WANT_WRITE;
+    }
+}
+
+// The handshake, under the head's deadline. The socket blocks again afterwards, whatever
+// the outcome.
+bool Handshake(SSL* ssl, const HeadBudget& budget) {
+    platform::SetBlocking(budget.socket, false);
+    bool done = HandshakeInTurns(ssl, budget);
+    platform::SetBlocking(budget.socket, true);
     return done;
 }
 
@@ -156,11 +161,12 @@ bool ReadRequest(SSL* ssl, platform::Socket socket, const ConnectionLimits& limi
                  RequestLine& request) {
     HeadBudget budget{socket, acceptedAt + std::chrono::milliseconds(limits.headDeadlineMs), limits.idleLimitMs,
                       limits.idleLimitMs, limits.headSizeCap};
+    if (!Handshake(ssl, budget)) return false;
     BIO* socketBio = SSL_get_rbio(ssl);
     BIO_set_callback_arg(socketBio, static_cast<char*>(static_cast<void*>(&budget)));
-    BIO_set_callback_ex(socketBio, AroundEachSocketOperation);
+    BIO_set_callback_ex(socketBio, BeforeEachReceive);
     std::string line;
-    bool read = Handshake(ssl, budget) && ReadHeadLine(ssl, line, budget.bytesLeft);
+    bool read = ReadHeadLine(ssl, line, budget.bytesLeft);
     if (read) {
         request = ParseRequestLine(line);
         // The header lines are not needed; an unreadable one just ends the head.

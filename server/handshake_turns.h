@@ -8,12 +8,58 @@
 // for its turn more often and cost more context switches, and two kept the spread of
 // waiting times as narrow.
 //
-// A thread gives its turn back before every wait on its socket and queues again after
-// it, so a client that stays silent never holds a turn.
+// A thread never holds a turn while it waits on its socket: it gives the turn back before
+// the wait and queues again after it while costly work is left, so a client that stays
+// silent or stops reading never holds one.
 #pragma once
 
-// Waits for a turn, in the order the threads asked.
-void TakeHandshakeTurn();
+#include <mutex>
 
-// Gives the turn back; the longest-waiting thread gets it.
-void GiveHandshakeTurnBack();
+struct TurnWaiter;
+
+// A set of turns and the threads queued for one.
+struct HandshakeTurns {
+    explicit HandshakeTurns(unsigned turns) : count(turns), free(turns) {}
+
+    const unsigned count;
+    std::mutex lock;             // guards the fields below
+    unsigned free;               // turns no thread holds
+    unsigned waiting = 0;        // threads in the queue
+    TurnWaiter* first = nullptr;  // the queue, longest-waiting first
+    TurnWaiter* last = nullptr;
+};
+
+// The process's turns, two per processor it may run on; every connection uses them.
+extern HandshakeTurns handshakeTurns;
+
+// Waits for a turn, in the order the threads asked: a turn that is given back while
+// threads wait goes to the longest-waiting one, never to a thread that asks later.
+void TakeHandshakeTurn(HandshakeTurns& turns);
+
+// Gives a turn back; the longest-waiting thread gets it.
+void GiveHandshakeTurnBack(HandshakeTurns& turns);
+
+// One thread's hold on a turn, taken and given back as its handshake goes, and given back
+// at the latest when the holder ends.
+class HandshakeTurn {
+public:
+    explicit HandshakeTurn(HandshakeTurns& turns) : turns_(turns) {}
+    HandshakeTurn(const HandshakeTurn&) = delete;
+    HandshakeTurn& operator=(const HandshakeTurn&) = delete;
+    ~HandshakeTurn() { GiveBack(); }
+
+    // Both do nothing when the turn is already held, or not held.
+    void Take();
+    void GiveBack();
+
+private:
+    HandshakeTurns& turns_;
+    bool held_ = false;
+};
+
+// For tests: how many turns threads hold, and how many threads wait for one, at one moment.
+struct HandshakeTurnsSeen {
+    unsigned held;
+    unsigned waiting;
+};
+HandshakeTurnsSeen LookAtHandshakeTurns(HandshakeTurns& turns);

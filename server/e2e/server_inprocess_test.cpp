@@ -3,9 +3,13 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <atomic>
 #include <netinet/in.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +17,7 @@
 #include "common/folders.h"
 #include "common/port.h"
 #include "server/e2e/tls_client.h"
+#include "server/handshake_turns.h"
 #include "server/server.h"
 #include "test_support/app_data.h"
 #include "test_support/temp_folder.h"
@@ -51,6 +56,19 @@ int ListenOn(int port) {
     return fd;
 }
 
+// True once no thread holds a handshake turn or waits for one; false only when that never
+// happens. Connections may still be closing when a test ends, but each gives its turn
+// back before its first wait on the socket.
+bool WaitUntilEveryTurnIsBack() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    for (;;) {
+        HandshakeTurnsSeen seen = LookAtHandshakeTurns(handshakeTurns);
+        if (seen.held == 0 && seen.waiting == 0) return true;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 class InProcessServer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,6 +83,7 @@ protected:
     }
     void TearDown() override {
         StopServer();
+        EXPECT_TRUE(WaitUntilEveryTurnIsBack());
         SetErrorBoxFunction(platform::ShowErrorBox);
     }
 
@@ -238,6 +257,147 @@ TEST_F(InProcessServer, ResetsAtEveryStageLeaveExactlyTheLinesOfAnsweredRequests
     EXPECT_EQ(TlsExchange(port_, "GET /missing HTTP/1.1\r\n\r\n").substr(0, 22), "HTTP/1.1 404 Not Found");
     EXPECT_EQ(LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [ACCESS] 127.0.0.1 \"GET /a.txt\" 200",
                                                     " [ACCESS] 127.0.0.1 \"GET /missing\" 404"}));
+}
+
+// The steps of a handshake that cost the server much CPU, as the server's message callback
+// sees them, each marked when no handshake turn was out while it ran.
+std::mutex costlyStepsLock;
+std::vector<std::string> costlySteps;
+
+void RecordCostlyStep(int sent, int, int contentType, const void* bytes, size_t length, SSL*, void*) {
+    if (contentType != SSL3_RT_HANDSHAKE || length == 0) return;
+    // A received ClientHello or ClientKeyExchange is what the costly work answers: the
+    // turn must be out before it is processed. A sent message is the costly work's result.
+    const int type = *static_cast<const unsigned char*>(bytes);
+    const char* step = nullptr;
+    if (!sent && type == SSL3_MT_CLIENT_HELLO) step = "received ClientHello";
+    if (!sent && type == SSL3_MT_CLIENT_KEY_EXCHANGE) step = "received ClientKeyExchange";
+    if (sent && type == SSL3_MT_SERVER_HELLO) step = "sent ServerHello";
+    if (sent && type == SSL3_MT_SERVER_KEY_EXCHANGE) step = "sent ServerKeyExchange";
+    if (sent && type == SSL3_MT_CERTIFICATE_VERIFY) step = "sent CertificateVerify";
+    if (step == nullptr) return;
+    // One client at a time: the one turn out is this handshake's.
+    bool turnOut = LookAtHandshakeTurns(handshakeTurns).held == 1;
+    std::lock_guard<std::mutex> hold(costlyStepsLock);
+    costlySteps.push_back(std::string(step) + (turnOut ? "" : " without a turn"));
+}
+
+struct PkeyRelease {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct X509Release {
+    void operator()(X509* certificate) const { X509_free(certificate); }
+};
+
+// A self-signed RSA-2048 certificate and its key: RSA key exchange needs an RSA
+// certificate, whatever the server's own files hold.
+struct RsaPair {
+    std::unique_ptr<EVP_PKEY, PkeyRelease> key{EVP_RSA_gen(2048)};
+    std::unique_ptr<X509, X509Release> certificate{X509_new()};
+    RsaPair() {
+        X509* c = certificate.get();
+        X509_set_version(c, X509_VERSION_3);
+        ASN1_INTEGER_set(X509_get_serialNumber(c), 1);
+        X509_gmtime_adj(X509_getm_notBefore(c), 0);
+        X509_gmtime_adj(X509_getm_notAfter(c), 86400);
+        X509_NAME_add_entry_by_txt(X509_get_subject_name(c), "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
+        X509_set_issuer_name(c, X509_get_subject_name(c));
+        X509_set_pubkey(c, key.get());
+        X509_sign(c, key.get(), EVP_sha256());
+    }
+};
+
+// Makes the server's context offer the pair, and send `chainCopies` copies of its
+// certificate after whichever certificate it presents. False when the pair was refused.
+bool ServeRsaPair(SSL_CTX* context, const RsaPair& rsa, int chainCopies) {
+    if (SSL_CTX_use_certificate(context, rsa.certificate.get()) != 1 ||
+        SSL_CTX_use_PrivateKey(context, rsa.key.get()) != 1) {
+        return false;
+    }
+    for (long more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_FIRST); more == 1;
+         more = SSL_CTX_set_current_cert(context, SSL_CERT_SET_NEXT)) {
+        for (int i = 0; i < chainCopies; ++i) SSL_CTX_add1_chain_cert(context, rsa.certificate.get());
+    }
+    return true;
+}
+
+// A handshake whose costly steps lie where a turn given back at the wrong moment misses them.
+struct CostlyHandshakeCase {
+    const char* what;
+    ClientOffer offer;
+    const char* serverGroups;  // "" for the server's own
+    int chainCopies;           // certificates sent after the server's own
+    std::vector<std::string> steps;
+};
+
+TEST_F(InProcessServer, EveryCostlyStepOfAHandshakeRunsUnderATurn) {
+    // The server's initialisation of OpenSSL, which keeps the library's state at exit for
+    // connections still under way, must be the process's first.
+    ASSERT_TRUE(StartServer(nullptr));
+    const RsaPair rsa;
+    ASSERT_NE(rsa.key, nullptr);
+    const CostlyHandshakeCase cases[] = {
+        // The client's one key share is for a group the server does not take: the
+        // HelloRetryRequest is the server's first write, the real work comes after it.
+        {"after a HelloRetryRequest", {TLS1_3_VERSION, "", "P-256:X25519"}, "X25519", 0,
+         {"received ClientHello", "sent ServerHello", "received ClientHello", "sent ServerHello",
+          "sent CertificateVerify"}},
+        // The private-key decryption comes after the server's first flight.
+        {"TLS 1.2 with RSA key exchange", {TLS1_2_VERSION, "AES128-GCM-SHA256", ""}, "", 0,
+         {"received ClientHello", "sent ServerHello", "received ClientKeyExchange"}},
+        {"TLS 1.2 with ECDHE", {TLS1_2_VERSION, "ECDHE-RSA-AES128-GCM-SHA256", ""}, "", 0,
+         {"received ClientHello", "sent ServerHello", "sent ServerKeyExchange", "received ClientKeyExchange"}},
+        // OpenSSL's write buffer overflows with the certificates, before the signature.
+        {"TLS 1.3 with a long certificate chain", {TLS1_3_VERSION, "", ""}, "", 12,
+         {"received ClientHello", "sent ServerHello", "sent CertificateVerify"}},
+    };
+    for (const CostlyHandshakeCase& c : cases) {
+        StopServer();
+        ASSERT_TRUE(StartServer(nullptr));
+        SSL_CTX* context = serverState.sslContext.get();
+        ASSERT_TRUE(ServeRsaPair(context, rsa, c.chainCopies));
+        if (*c.serverGroups != '\0') {
+            ASSERT_EQ(SSL_CTX_set1_groups_list(context, c.serverGroups), 1);
+        }
+        SSL_CTX_set_msg_callback(context, RecordCostlyStep);
+        costlySteps.clear();
+        EXPECT_TRUE(TlsHandshakeThenClose(port_, c.offer)) << c.what;
+        std::lock_guard<std::mutex> hold(costlyStepsLock);
+        EXPECT_EQ(costlySteps, c.steps) << c.what;
+    }
+}
+
+TEST_F(InProcessServer, AHandshakeWhoseClientStopsReadingHoldsNoTurnWhileItWaits) {
+    // Longer than this test waits for the turn: only a turn given back while the send
+    // waits lets it pass.
+    serverState.limits.idleLimitMs = 600000;
+    serverState.limits.headDeadlineMs = 600000;
+    ASSERT_TRUE(StartServer(nullptr));
+    const RsaPair rsa;
+    ASSERT_NE(rsa.key, nullptr);
+    SSL_CTX* context = serverState.sslContext.get();
+    // A first flight of about 8 MB: more than the client's window and the server's send
+    // buffer (which grows to 4 MiB at most on Linux) take before the client reads.
+    ASSERT_TRUE(ServeRsaPair(context, rsa, 10000));
+    SSL_CTX_set_msg_callback(context, RecordCostlyStep);
+    costlySteps.clear();
+    int stalled = SendHelloThenStopReading(port_);
+    ASSERT_GE(stalled, 0);
+    // Once the server has begun its answer, its turn goes back while the send waits for
+    // the client.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    auto answerBegun = [] {
+        std::lock_guard<std::mutex> hold(costlyStepsLock);
+        return costlySteps.size() >= 2;
+    };
+    while (!answerBegun() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(WaitUntilEveryTurnIsBack());
+    close(stalled);
+    std::lock_guard<std::mutex> hold(costlyStepsLock);
+    EXPECT_EQ(costlySteps, (std::vector<std::string>{"received ClientHello", "sent ServerHello"}));
 }
 
 TEST_F(InProcessServer, ManyClientsManyRequestsGiveExactlyOneWholeLineEach) {

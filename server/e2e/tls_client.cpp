@@ -19,9 +19,12 @@ namespace {
 
 constexpr int kReplyWaitSeconds = kHangLimitMs / 1000;
 
-int Connect(int port) {
+// receiveBuffer: the socket's receive buffer in bytes, set before the connect so that the
+// window the client announces follows it; 0 for the system's.
+int Connect(int port, int receiveBuffer = 0) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     timeval limit{kReplyWaitSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -58,12 +61,13 @@ struct Session {
     }
 };
 
-// groups: the key-exchange groups to offer, "" for the library's defaults.
-bool OpenSession(Session& session, int port, const std::string& groups = "") {
+bool OpenSession(Session& session, int port, const ClientOffer& offer = {}) {
     session.fd = Connect(port);
     if (session.fd < 0) return false;
     session.ssl = SSL_new(ClientContext());
-    if (!groups.empty() && SSL_set1_groups_list(session.ssl, groups.c_str()) != 1) return false;
+    if (offer.maxVersion != 0 && SSL_set_max_proto_version(session.ssl, offer.maxVersion) != 1) return false;
+    if (!offer.ciphers.empty() && SSL_set_cipher_list(session.ssl, offer.ciphers.c_str()) != 1) return false;
+    if (!offer.groups.empty() && SSL_set1_groups_list(session.ssl, offer.groups.c_str()) != 1) return false;
     SSL_set_fd(session.ssl, session.fd);
     return SSL_connect(session.ssl) == 1;
 }
@@ -180,9 +184,9 @@ void PlainSendThenReset(int port, const std::string& bytes) {
     close(fd);
 }
 
-bool TlsHandshakeThenClose(int port) {
+bool TlsHandshakeThenClose(int port, const ClientOffer& offer) {
     Session session;
-    if (!OpenSession(session, port)) return false;
+    if (!OpenSession(session, port, offer)) return false;
     shutdown(session.fd, SHUT_WR);
     return WaitForPeerClose(session.fd, kReplyWaitSeconds * 1000);
 }
@@ -195,7 +199,9 @@ bool TlsClientCanOffer(const std::string& groups) {
 
 std::string TlsNegotiatedGroup(int port, const std::string& groups) {
     Session session;
-    if (!OpenSession(session, port, groups)) return "";
+    ClientOffer offer;
+    offer.groups = groups;
+    if (!OpenSession(session, port, offer)) return "";
     // The group's name, not its NID: the hybrid groups have none.
     const char* name = SSL_group_to_name(session.ssl, static_cast<int>(SSL_get_negotiated_group(session.ssl)));
     std::string chosen = name != nullptr ? name : "(unnamed)";
@@ -222,6 +228,25 @@ std::string PlainExchange(int port, const std::string& request) {
 int ConnectSilently(int port, const std::string& firstBytes) {
     int fd = Connect(port);
     if (fd >= 0 && !firstBytes.empty() && send(fd, firstBytes.data(), firstBytes.size(), MSG_NOSIGNAL) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int SendHelloThenStopReading(int port) {
+    // One byte asked for: the system gives its smallest receive buffer.
+    int fd = Connect(port, 1);
+    if (fd < 0) return -1;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // The hello goes out, then the handshake stops where it would read the answer. Freeing
+    // the session leaves the descriptor open and sends nothing.
+    SSL* ssl = SSL_new(ClientContext());
+    SSL_set_fd(ssl, fd);
+    bool helloSent = SSL_connect(ssl) < 0 && SSL_get_error(ssl, -1) == SSL_ERROR_WANT_READ;
+    SSL_free(ssl);
+    ERR_clear_error();
+    if (!helloSent) {
         close(fd);
         return -1;
     }

@@ -37,9 +37,16 @@ bool TlsTrickle(int port, const std::string& start, char trickle, int everyMs, s
 // Plain TCP: sends the bytes and resets the connection.
 void PlainSendThenReset(int port, const std::string& bytes);
 
+// What a client offers in its hello; an empty or zero field leaves the library's default.
+struct ClientOffer {
+    int maxVersion = 0;   // the highest protocol version, for example TLS1_2_VERSION
+    std::string ciphers;  // the TLS 1.2 cipher suites (OpenSSL's names)
+    std::string groups;   // the key-exchange groups (OpenSSL's names, "*" before those with a key share)
+};
+
 // Connects and completes the handshake, then ends its sending side and waits until the
 // server has closed. True when the handshake succeeded.
-bool TlsHandshakeThenClose(int port);
+bool TlsHandshakeThenClose(int port, const ClientOffer& offer = {});
 
 // True when this client's OpenSSL can offer the key-exchange groups (OpenSSL's names,
 // colon-separated), for example "X25519MLKEM768".
@@ -56,6 +63,11 @@ std::string PlainExchange(int port, const std::string& request);
 // A TCP connection that sends the bytes (none by default) and is then kept open without
 // sending more; -1 on failure.
 int ConnectSilently(int port, const std::string& firstBytes = "");
+
+// Connects with a receive buffer as small as the system allows, sends a ClientHello and
+// then reads nothing: a server's first flight larger than the buffers cannot be sent whole.
+// The descriptor, kept open; -1 on failure.
+int SendHelloThenStopReading(int port);
 
 // True once the descriptor's peer has closed (read returns 0 or an error) within the time.
 bool WaitForPeerClose(int fd, int milliseconds);
