@@ -5,6 +5,7 @@
 #include "common/folders.h"
 #include "common/text.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 std::mutex logMutex;
 
@@ -34,4 +35,11 @@ void AppendLogLine(const std::string& line) {
     std::wstring path = folder + kLogFileName;
     std::lock_guard<std::mutex> hold(logMutex);
     platform::AppendToFile(path, bytes);
+}
+
+void EndProcessWithTheLogWhole(int exitCode) {
+    // A thread inside a line's write finishes it first; any later writer waits here until
+    // the process is gone.
+    logMutex.lock();
+    platform::EndProcessNow(exitCode);
 }

@@ -6,12 +6,12 @@
 #include <thread>
 #include <atomic>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "common/folders.h"
 #include "common/port.h"
+#include "platform/process.h"
 #include "server/e2e/tls_client.h"
 #include "server/server.h"
 #include "test_support/app_data.h"
@@ -193,15 +193,10 @@ constexpr int kCrowd = 4;
 constexpr int kCrowd = 1;
 #endif
 
-void RaiseDescriptorLimit() {
-    rlimit limit;
-    getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-}
-
 TEST_F(InProcessServer, ThousandSilentConnectionsNeitherBlockARequestNorStayForever) {
-    RaiseDescriptorLimit();
+    std::uint64_t kept = 0;
+    std::uint32_t error = 0;
+    platform::RaiseDescriptorLimit(kept, error);
     // Long enough that no silent connection may end before the request on a busy machine:
     // the request is answered while all of them are still open.
     serverState.limits.idleLimitMs = 15000;
