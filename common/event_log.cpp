@@ -9,6 +9,12 @@
 
 std::mutex logMutex;
 
+namespace {
+
+LogWriter writeLog = platform::AppendToFile;
+
+}  // namespace
+
 std::string FormatLogTimestamp(const platform::LocalTime& time) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", time.year, time.month,
@@ -34,7 +40,11 @@ void AppendLogLine(const std::string& line) {
     EnsureFolder(folder);
     std::wstring path = folder + kLogFileName;
     std::lock_guard<std::mutex> hold(logMutex);
-    platform::AppendToFile(path, bytes);
+    writeLog(path, bytes);
+}
+
+void SetLogWriter(LogWriter writer) {
+    writeLog = writer;
 }
 
 void EndProcessWithTheLogWhole(int exitCode) {
