@@ -281,6 +281,7 @@ TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartSe
     fs::resize_file(big, 52428800);
     ASSERT_TRUE(StartServer(nullptr));
     std::atomic<int> started{0}, finished{0};
+    std::atomic<bool> stopReturned{false};
     std::vector<std::string> replies(static_cast<std::size_t>(downloads));
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < replies.size(); ++i) {
@@ -288,7 +289,7 @@ TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartSe
             replies[i] = TlsExchangeWithPause(port_, "GET /big.bin HTTP/1.1\r\n\r\n", [&] {
                 ++started;
                 // Hold the download until every one of them is under way and the stop is done.
-                while (serverState.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                while (!stopReturned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             });
             ++finished;
         });
@@ -301,6 +302,7 @@ TEST_F(InProcessServer, StopWhileFiftyDownloadsRunReturnsAtOnceAndTheNextStartSe
     // ends, or it would wait for ever.
     StopServer();
     EXPECT_EQ(finished, 0);
+    stopReturned = true;
     for (std::thread& t : threads) t.join();
     for (const std::string& reply : replies) EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK");
     ASSERT_TRUE(StartServer(nullptr));
