@@ -7,9 +7,9 @@ namespace platform {
 
 // Raises the soft limit of open descriptors to the hard limit (POSIX), as servers do:
 // each connection holds a descriptor, and the usual soft limit of 1024 lets a crowd of
-// idle connections lock every other client out. True when the limit is the hard limit
-// afterwards (always on Windows, which has no such limit); false with the limit that
-// stays and the system's error code.
+// idle connections lock every other client out. False, with the limit that stays and the
+// system's error code, only when the raise was refused; true otherwise (always on
+// Windows, which has no such limit).
 bool RaiseDescriptorLimit(std::uint64_t& keptLimit, std::uint32_t& error);
 
 // Ends the process at once with the exit code, from any thread: no destructor of a

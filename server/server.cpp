@@ -33,7 +33,7 @@ void ShowSocketError(platform::WindowHandle owner, const std::wstring& what, int
 
 // The one release of what a start takes from the socket library on, used by a failed start
 // and by the stop: closes the listener (which ends the accept thread's wait), joins the
-// accept thread when there is one, breaks off the connections it handed off, drops the
+// accept thread when there is one, breaks off the connections still being served, drops the
 // record's reference to the context and ends the one socket library start. The process's
 // own start (platform::StartNetworkForProcess) outlives that one, so the sockets of
 // broken-off connections stay their threads' until each closes its own.
