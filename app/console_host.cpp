@@ -9,6 +9,7 @@
 #include "common/port.h"
 #include "common/text.h"
 #include "platform/console.h"
+#include "platform/sockets.h"
 #include "server/server.h"
 
 namespace {
@@ -44,6 +45,7 @@ int RunConsoleHost() {
     if (unsigned port = PortFromEnvironment()) SetListeningPort(static_cast<std::uint16_t>(port));
     // Before any thread exists, so that only the waiting main thread takes the signals.
     platform::PrepareForTermination();
+    platform::StartNetworkForProcess();
     SetErrorBoxFunction(PrintErrorBox);
     CheckCertificatesBeforeStart(GetExeFolder(), nullptr, PrintErrorBox);
     if (!StartServer(nullptr)) return 1;

@@ -3,9 +3,12 @@
 #include <windows.h>
 
 #include "app/control_window_win32.h"
+#include "common/event_log.h"
+#include "platform/sockets.h"
 #include "ui/ui_shared_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    platform::StartNetworkForProcess();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     RegisterAppWindowClass(kControlWindowClass, ControlWindowProc, instance);
@@ -21,5 +24,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         DispatchMessageW(&message);
     }
     CoUninitialize();
-    return 0;
+    // Not a return: the static destructors would run while connection threads that the
+    // stop broke off may still use the records they destroy.
+    EndProcessWithTheLogWhole(0);
 }

@@ -5,8 +5,15 @@
 #include "common/folders.h"
 #include "common/text.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 std::mutex logMutex;
+
+namespace {
+
+LogWriter writeLog = platform::AppendToFile;
+
+}  // namespace
 
 std::string FormatLogTimestamp(const platform::LocalTime& time) {
     char buffer[64];
@@ -33,5 +40,16 @@ void AppendLogLine(const std::string& line) {
     EnsureFolder(folder);
     std::wstring path = folder + kLogFileName;
     std::lock_guard<std::mutex> hold(logMutex);
-    platform::AppendToFile(path, bytes);
+    writeLog(path, bytes);
+}
+
+void SetLogWriter(LogWriter writer) {
+    writeLog = writer;
+}
+
+void EndProcessWithTheLogWhole(int exitCode) {
+    // A thread inside a line's write finishes it first; any later writer waits here until
+    // the process is gone.
+    logMutex.lock();
+    platform::EndProcessNow(exitCode);
 }

@@ -194,12 +194,12 @@ protected:
             int error = 0;
             const platform::Socket socket = platform::OpenTcpSocket(error);
             if (socket == platform::kInvalidSocket) return socket;
-            platform::SetReuseAddress(socket);
+            platform::SetListenerAddressUse(socket);
             port = static_cast<std::uint16_t>(20000 + random() % 20000);
             if (platform::BindAnyIPv4(socket, port, error) && platform::ListenForConnections(socket, error)) {
                 return socket;
             }
-            platform::CloseSocket(socket);
+            platform::CloseListener(socket);
         }
         return platform::kInvalidSocket;
     }
@@ -213,11 +213,11 @@ TEST_F(Sockets, ProbeIsAcceptedAndSeenFromTheLoopback) {
 
     platform::PeerAddress peer;
     platform::AcceptFailure failure = platform::AcceptFailure::Transient;
-    const platform::Socket client = platform::AcceptConnection(listener, peer, failure);
-    ASSERT_NE(client, platform::kInvalidSocket);
+    platform::SocketHandle client = platform::AcceptConnection(listener, peer, failure);
+    ASSERT_TRUE(client);
     EXPECT_EQ(platform::PeerAddressNumericText(peer), "127.0.0.1");
-    platform::SetIdleLimit(client, 100);
-    platform::CloseSocket(client);
+    platform::SetIdleLimit(client.native(), 100);
+    client = platform::SocketHandle();
     platform::CloseListener(listener);
 
     EXPECT_FALSE(platform::ProbeLocalPort(port));
@@ -228,12 +228,11 @@ TEST_F(Sockets, APortInUseCannotBeBoundAgain) {
     const platform::Socket listener = Listen(port);
     ASSERT_NE(listener, platform::kInvalidSocket);
     int error = 0;
-    const platform::Socket second = platform::OpenTcpSocket(error);
-    ASSERT_NE(second, platform::kInvalidSocket);
+    const platform::SocketHandle second(platform::OpenTcpSocket(error));
+    ASSERT_TRUE(second);
     error = 0;
-    EXPECT_FALSE(platform::BindAnyIPv4(second, port, error));
+    EXPECT_FALSE(platform::BindAnyIPv4(second.native(), port, error));
     EXPECT_NE(error, 0);
-    platform::CloseSocket(second);
     platform::CloseListener(listener);
 }
 
@@ -250,8 +249,8 @@ TEST_F(Sockets, ClosingTheListenerEndsAWaitingAccept) {
         platform::PeerAddress peer;
         platform::AcceptFailure failure = platform::AcceptFailure::Transient;
         accepting.set_value(CurrentSystemThreadId());
-        const platform::Socket client = platform::AcceptConnection(listener, peer, failure);
-        ending.set_value(client == platform::kInvalidSocket ? failure : platform::AcceptFailure::Transient);
+        const platform::SocketHandle client = platform::AcceptConnection(listener, peer, failure);
+        ending.set_value(!client ? failure : platform::AcceptFailure::Transient);
     }).detach();
     // Closes once the thread sleeps in accept() where the system tells (Linux); elsewhere
     // the close may come first, which must end the accept the same way.

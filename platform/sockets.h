@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -19,6 +20,45 @@ struct PeerAddress {
     alignas(8) unsigned char bytes[128];
 };
 
+// Closes a socket; only SocketHandle calls it.
+void CloseSocket(Socket socket);
+
+// The one owner of a socket: it closes the socket when it goes, and moves but
+// never copies. Empty (false) when no socket was had.
+class SocketHandle {
+public:
+    SocketHandle() = default;
+    explicit SocketHandle(Socket socket) : socket_(socket) {}
+    SocketHandle(SocketHandle&& other) noexcept : socket_(std::exchange(other.socket_, kInvalidSocket)) {}
+    SocketHandle& operator=(SocketHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            socket_ = std::exchange(other.socket_, kInvalidSocket);
+        }
+        return *this;
+    }
+    SocketHandle(const SocketHandle&) = delete;
+    SocketHandle& operator=(const SocketHandle&) = delete;
+    ~SocketHandle() { Close(); }
+
+    explicit operator bool() const { return socket_ != kInvalidSocket; }
+    Socket native() const { return socket_; }
+
+private:
+    void Close() {
+        if (socket_ != kInvalidSocket) CloseSocket(std::exchange(socket_, kInvalidSocket));
+    }
+    Socket socket_ = kInvalidSocket;
+};
+
+// Starts the socket library once for the whole process and never ends that start
+// (Windows: one WSAStartup that no WSACleanup balances). When the cleanup of a stop ended
+// the process's last start, Windows would reset every socket still open and could hand
+// their numbers to new sockets, while the threads of broken-off connections still hold
+// those numbers and close them. Call it at the process's entry; on POSIX it only sees
+// that a peer's reset cannot kill the process (SIGPIPE is ignored).
+void StartNetworkForProcess();
+
 // Starts the socket library once more (Windows: WSAStartup 2.2); NetCleanup balances one
 // successful start. On POSIX it only sees that a peer's reset cannot kill the process
 // (SIGPIPE is ignored).
@@ -28,8 +68,13 @@ void NetCleanup();
 // socket(AF_INET, SOCK_STREAM, IPPROTO_TCP).
 Socket OpenTcpSocket(int& error);
 
-// setsockopt(SOL_SOCKET, SO_REUSEADDR, 1); the result is of no interest to the caller.
-void SetReuseAddress(Socket socket);
+// How a listener holds its port, set before bind; the result is of no interest to the
+// caller. Windows: SO_EXCLUSIVEADDRUSE, so that no other socket, whatever options it
+// sets, can bind the port while the listener lives (with SO_REUSEADDR any program could
+// bind it beside us and be handed our connections). POSIX: SO_REUSEADDR, so that the
+// TIME_WAIT of earlier connections does not refuse a new start; Linux never lets two
+// listeners share a port without SO_REUSEPORT.
+void SetListenerAddressUse(Socket socket);
 
 // bind to INADDR_ANY:port. False with the error code on failure.
 bool BindAnyIPv4(Socket socket, std::uint16_t port, int& error);
@@ -44,13 +89,27 @@ enum class AcceptFailure {
     SocketGone  // the listening socket was shut down or closed: stop accepting
 };
 
-// Waits for the next connection. kInvalidSocket with `failure` set when none was had.
-Socket AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure);
+// Waits for the next connection. Empty with `failure` set when none was had.
+SocketHandle AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure);
 
 // Ends a listening socket so that a thread blocked in accept() on it returns at once.
 void CloseListener(Socket listener);
 
-void CloseSocket(Socket socket);
+// Breaks a connection off from another thread than the one that serves it: shuts the
+// socket down both ways, so that the serving thread's blocked read or write fails and it
+// ends through its own error path, and makes its later close abortive (SO_LINGER on with
+// a time of 0: the close resets the connection and drops what is still unsent).
+//
+// Why abortive: Windows refuses a new exclusive bind of the port while a connection that
+// the earlier listener accepted is still active, also after that listener is closed. A
+// connection answered in the ordinary way is not: the server ends its side and reads
+// until the client's end, the graceful close that Microsoft gives as the way to keep the
+// port reusable. A connection a stop breaks off is different: its client may have stopped
+// reading (a paused download), and a graceful close would keep it active while the system
+// tries to deliver the buffered bytes and the end of the stream, possibly for ever, so the
+// next start could not bind. A reset connection leaves nothing behind, not even TIME_WAIT.
+// The socket stays open and its number valid: only its owner closes it.
+void BreakOffConnection(Socket socket);
 
 // Limits how long one receive or one send may wait for the peer.
 void SetIdleLimit(Socket socket, unsigned milliseconds);

@@ -54,6 +54,10 @@ AcceptFailure ClassifyAcceptError(int error) {
 
 }  // namespace
 
+void StartNetworkForProcess() {
+    IgnoreBrokenPipe();
+}
+
 bool NetStartup() {
     IgnoreBrokenPipe();
     return true;
@@ -67,7 +71,7 @@ Socket OpenTcpSocket(int& error) {
     return FromFd(fd);
 }
 
-void SetReuseAddress(Socket socket) {
+void SetListenerAddressUse(Socket socket) {
     int on = 1;
     setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
@@ -85,12 +89,12 @@ bool ListenForConnections(Socket socket, int& error) {
     return false;
 }
 
-Socket AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure) {
+SocketHandle AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure) {
     std::memset(peer.bytes, 0, sizeof peer.bytes);
     socklen_t length = sizeof peer.bytes;
     int fd = accept4(Fd(listener), reinterpret_cast<sockaddr*>(peer.bytes), &length, SOCK_CLOEXEC);
     if (fd < 0) failure = ClassifyAcceptError(errno);
-    return FromFd(fd);
+    return SocketHandle(FromFd(fd));
 }
 
 void CloseListener(Socket listener) {
@@ -102,6 +106,12 @@ void CloseListener(Socket listener) {
 
 void CloseSocket(Socket socket) {
     close(Fd(socket));
+}
+
+void BreakOffConnection(Socket socket) {
+    linger abortive{1, 0};
+    setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    shutdown(Fd(socket), SHUT_RDWR);
 }
 
 void SetIdleLimit(Socket socket, unsigned milliseconds) {

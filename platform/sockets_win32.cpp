@@ -28,20 +28,6 @@ private:
     bool started_;
 };
 
-class ScopedSocket {
-public:
-    explicit ScopedSocket(SOCKET socket) : socket_(socket) {}
-    ~ScopedSocket() {
-        if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    }
-    ScopedSocket(const ScopedSocket&) = delete;
-    ScopedSocket& operator=(const ScopedSocket&) = delete;
-    SOCKET get() const { return socket_; }
-
-private:
-    SOCKET socket_;
-};
-
 sockaddr_in IPv4Address(std::uint16_t port) {
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
@@ -79,6 +65,15 @@ AcceptFailure ClassifyAcceptError(int error) {
 
 }  // namespace
 
+void StartNetworkForProcess() {
+    // Never balanced: this start lasts until the process ends.
+    static const bool started = [] {
+        WSADATA data = {};
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    static_cast<void>(started);
+}
+
 bool NetStartup() {
     WSADATA data = {};
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -94,9 +89,9 @@ Socket OpenTcpSocket(int& error) {
     return opened;
 }
 
-void SetReuseAddress(Socket socket) {
+void SetListenerAddressUse(Socket socket) {
     const int on = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 bool BindAnyIPv4(Socket socket, std::uint16_t port, int& error) {
@@ -113,12 +108,12 @@ bool ListenForConnections(Socket socket, int& error) {
     return false;
 }
 
-Socket AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure) {
+SocketHandle AcceptConnection(Socket listener, PeerAddress& peer, AcceptFailure& failure) {
     std::memset(peer.bytes, 0, sizeof peer.bytes);
     int length = sizeof peer.bytes;
     const SOCKET accepted = accept(listener, reinterpret_cast<sockaddr*>(peer.bytes), &length);
     if (accepted == INVALID_SOCKET) failure = ClassifyAcceptError(WSAGetLastError());
-    return accepted;
+    return SocketHandle(accepted);
 }
 
 void CloseListener(Socket listener) {
@@ -128,6 +123,12 @@ void CloseListener(Socket listener) {
 
 void CloseSocket(Socket socket) {
     closesocket(socket);
+}
+
+void BreakOffConnection(Socket socket) {
+    const LINGER abortive = {1, 0};
+    setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    shutdown(socket, SD_BOTH);
 }
 
 void SetIdleLimit(Socket socket, unsigned milliseconds) {
@@ -192,28 +193,28 @@ std::string PeerAddressNumericText(const PeerAddress& peer) {
 bool ProbeLocalPort(std::uint16_t port) {
     const WinsockSession session;
     if (!session.started()) return false;
-    const ScopedSocket probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (probe.get() == INVALID_SOCKET) return false;
+    const SocketHandle probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!probe) return false;
     sockaddr_in address = IPv4Address(port);
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    SetIdleLimit(probe.get(), 200);
+    SetIdleLimit(probe.native(), 200);
     // A blocking connect ignores those limits, and Windows retries a refused connect for
     // about two seconds: the status panel would freeze the window on every tick. The
     // connect runs without blocking and is given the same 200 ms.
     u_long nonBlocking = 1;
     // FIONBIO is an unsigned constant whose top bit is set; ioctlsocket takes it as a long.
-    ioctlsocket(probe.get(), static_cast<long>(FIONBIO), &nonBlocking);
-    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+    ioctlsocket(probe.native(), static_cast<long>(FIONBIO), &nonBlocking);
+    if (connect(probe.native(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
     fd_set writable;
     FD_ZERO(&writable);
-    FD_SET(probe.get(), &writable);
+    FD_SET(probe.native(), &writable);
     fd_set failed = writable;
     timeval limit{0, 200000};
-    if (select(0, nullptr, &writable, &failed, &limit) <= 0 || FD_ISSET(probe.get(), &failed)) return false;
+    if (select(0, nullptr, &writable, &failed, &limit) <= 0 || FD_ISSET(probe.native(), &failed)) return false;
     int error = 0;
     int length = sizeof error;
-    getsockopt(probe.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+    getsockopt(probe.native(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
     return error == 0;
 }
 

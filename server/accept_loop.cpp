@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <openssl/crypto.h>
 #include <thread>
+#include <utility>
 
 #include "platform/threads.h"
 #include "server/connection.h"
@@ -50,19 +51,17 @@ void RunConnectionThread(void* job) {
 }
 
 // Starts a detached thread for the connection. When no thread can be had, the connection
-// is closed and the loop goes on accepting.
-void HandOff(ServerState& server, platform::Socket client, const platform::PeerAddress& peer) {
-    SSL_CTX_up_ref(server.sslContext.get());
-    auto job = std::unique_ptr<ConnectionJob>(new ConnectionJob{
-        server, client, peer, std::unique_ptr<SSL_CTX, SslContextRelease>(server.sslContext.get()), server.webRoot,
-        server.limits});
+// is closed with its job and the loop goes on accepting.
+void HandOff(ServerState& server, platform::SocketHandle client, const platform::PeerAddress& peer) {
+    auto job = std::unique_ptr<ConnectionJob>(
+        new ConnectionJob{LiveSocket(server.liveConnections, std::move(client)), peer,
+                          SslContextReference(server.sslContext.get()), server.webRoot, server.limits});
     CountConnectionStart();
     if (platform::StartDetachedThread(RunConnectionThread, job.get(), kConnectionStackBytes)) {
         job.release();
         return;
     }
     CountConnectionEnd();
-    platform::CloseSocket(client);
 }
 
 }  // namespace
@@ -72,9 +71,9 @@ int AcceptLoop(ServerState& server) {
     while (!server.stopRequested) {
         platform::PeerAddress peer;
         platform::AcceptFailure failure = platform::AcceptFailure::Transient;
-        platform::Socket client = platform::AcceptConnection(server.listenSocket, peer, failure);
-        if (client != platform::kInvalidSocket) {
-            HandOff(server, client, peer);
+        platform::SocketHandle client = platform::AcceptConnection(server.listenSocket, peer, failure);
+        if (client) {
+            HandOff(server, std::move(client), peer);
             continue;
         }
         // A client that gave up before accept() or a short lack of resources must not
@@ -86,7 +85,7 @@ int AcceptLoop(ServerState& server) {
 }
 
 int ConnectionThread(ConnectionJob* job) {
-    HandleConnection(job->sslContext.get(), job->webRoot, job->clientSocket, job->peerAddress, job->limits);
+    HandleConnection(job->sslContext.get(), job->webRoot, job->clientSocket.native(), job->peerAddress, job->limits);
     delete job;
     // A statically linked OpenSSL on Windows learns of no thread's end: free this
     // thread's error queue and other state now.

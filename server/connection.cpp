@@ -197,11 +197,11 @@ void LogAccess(const std::string& client, const std::string& method, const std::
     AppendLogLine(BuildAccessLine(LogTimestamp(), client, method, target, status));
 }
 
-// Ends TLS without waiting for the peer's close notification, frees the session and
-// closes the socket: the one release of a connection that got a session. After an answer
-// the sending side is ended and what the client still sends (a request body, a second
-// request) is read away first: a socket closed with unread bytes resets the connection,
-// and the reset throws away response bytes not yet delivered.
+// Ends TLS without waiting for the peer's close notification and frees the session: the
+// one release of a connection that got a session; its owner closes the socket next. After
+// an answer the sending side is ended and what the client still sends (a request body, a
+// second request) is read away first: a socket closed with unread bytes resets the
+// connection, and the reset throws away response bytes not yet delivered.
 void CloseConnection(SSL* ssl, platform::Socket socket, bool answered) {
     SSL_shutdown(ssl);
     if (answered) {
@@ -209,7 +209,6 @@ void CloseConnection(SSL* ssl, platform::Socket socket, bool answered) {
         DiscardWhatTheClientStillSends(socket);
     }
     SSL_free(ssl);
-    platform::CloseSocket(socket);
 }
 
 struct ConnectionCloser {
@@ -227,10 +226,7 @@ void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform
     // counts from here.
     const Clock::time_point acceptedAt = Clock::now();
     SSL* ssl = sslContext == nullptr ? nullptr : SSL_new(sslContext);
-    if (ssl == nullptr) {
-        platform::CloseSocket(clientSocket);
-        return;
-    }
+    if (ssl == nullptr) return;
     ConnectionCloser closer{ssl, clientSocket};
 
     // A client that stays silent in the handshake or the head, or stops taking the

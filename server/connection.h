@@ -31,11 +31,11 @@ struct ConnectionLimits {
     std::size_t headSizeCap = HEAD_SIZE_CAP;
 };
 
-// Serves one request on the connection and closes it. Owns `clientSocket` and closes it
-// on every path. With no context, the socket is closed without a response. Each read
+// Serves one request on the connection and ends it; the caller owns `clientSocket` and
+// closes it after the return, on every path. With no context nothing is sent. Each read
 // waits at most the idle limit for the client, and each write for the client to take
 // bytes. When the head's deadline or size cap is reached inside the request line, the
 // connection is closed without a response; inside the header lines, the head ends there.
-// Order on every path past the request line: response, access line, close.
+// Order on every path past the request line: response, access line, end of the session.
 void HandleConnection(SSL_CTX* sslContext, const std::wstring& webRoot, platform::Socket clientSocket,
                       const platform::PeerAddress& peerAddress, const ConnectionLimits& limits);

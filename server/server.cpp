@@ -33,12 +33,15 @@ void ShowSocketError(platform::WindowHandle owner, const std::wstring& what, int
 
 // The one release of what a start takes from the socket library on, used by a failed start
 // and by the stop: closes the listener (which ends the accept thread's wait), joins the
-// accept thread when there is one, drops the record's reference to the context and ends
-// the one socket library start.
+// accept thread when there is one, breaks off the connections still being served, drops the
+// record's reference to the context and ends the one socket library start. The process's
+// own start (platform::StartNetworkForProcess) outlives that one, so the sockets of
+// broken-off connections stay their threads' until each closes its own.
 void ReleaseServer(ServerState& server) {
     platform::Socket listener = server.listenSocket.exchange(platform::kInvalidSocket);
     if (listener != platform::kInvalidSocket) platform::CloseListener(listener);
     if (server.acceptThread.joinable()) server.acceptThread.join();
+    BreakOffLiveConnections(server.liveConnections);
     server.sslContext.reset();
     platform::NetCleanup();
 }
@@ -83,7 +86,7 @@ bool OpenListener(ServerState& server, platform::WindowHandle owner) {
         return false;
     }
     server.listenSocket = listener;
-    platform::SetReuseAddress(listener);
+    platform::SetListenerAddressUse(listener);
     if (!platform::BindAnyIPv4(listener, ListeningPort(), error)) {
         ShowError(owner, L"bind() to port " + PortText() + L" failed:\n" +
                              WindowsErrorText(static_cast<std::uint32_t>(error)) + kBindNote);

@@ -12,6 +12,7 @@
 #include "platform/sockets.h"
 #include "server/accept_loop.h"
 #include "server/connection.h"
+#include "server/live_connections.h"
 
 struct ServerState {
     // Written by StartServer/StopServer on the main thread; read without a lock anywhere.
@@ -38,6 +39,11 @@ struct ServerState {
 
     // The limits handed to each connection; tests shorten them before a start.
     ConnectionLimits limits;
+
+    // The connections being served, added by the accept thread and taken off by each
+    // connection's thread before it closes its socket; a stop breaks off all of them.
+    // Lives with the record: connections may outlive a stop and overlap the next start.
+    LiveConnections liveConnections;
 };
 
 // The one server record of the process.
@@ -48,9 +54,10 @@ extern ServerState serverState;
 // start had taken is released again. Main thread only.
 bool StartServer(platform::WindowHandle owner);
 
-// Stops a running server: closes the listener, waits for the accept thread, releases the
-// context and writes " [INFO] Server stopped". Connections being served are not waited
-// for. Does nothing when the server does not run. Main thread only.
+// Stops a running server: closes the listener, waits for the accept thread, breaks off the
+// connections being served, releases the context and writes " [INFO] Server stopped".
+// Broken-off connections are not waited for: their threads end on their own. Does
+// nothing when the server does not run. Main thread only.
 void StopServer();
 
 // Shows a failed OpenSSL call: the text, "\nOpenSSL: " and the earliest queued error.

@@ -44,13 +44,18 @@ void SetWineLocalAppDataName(const std::string& name) {
     wineLocalAppDataName = name;
 }
 
-HostProcess::HostProcess(TlsFiles files)
+HostProcess::HostProcess(TlsFiles files, HostProgram program)
     : wineHost_(EnvValue("PELLWICK_E2E_WINE_HOST")),
       exePath_(exeFolder_.path() / "Pellwick \u00c5\u00c4\u00d6 \u6e2c\u8a66"),
       dataPath_(dataFolder_.path() / "Data \u0141\u00f3d\u017a") {
     fs::create_directories(exePath_);
-    fs::path binary = UnderWine() ? fs::path(wineHost_) : fs::path(PELLWICK_HOST_BINARY);
-    fs::copy_file(binary, exePath_ / binary.filename());
+    if (program == HostProgram::ConsoleHost) {
+        binary_ = UnderWine() ? fs::path(wineHost_) : fs::path(PELLWICK_HOST_BINARY);
+    } else {
+        binary_ = UnderWine() ? fs::path(wineHost_).parent_path() / "pellwick-parking-host.exe"
+                              : fs::path(PELLWICK_PARKING_HOST_BINARY);
+    }
+    fs::copy_file(binary_, exePath_ / binary_.filename());
     fs::path certificates(PELLWICK_TEST_CERTIFICATES);
     if (!files.certificate.empty()) fs::copy_file(certificates / files.certificate, exePath_ / "server.crt");
     if (!files.key.empty()) fs::copy_file(certificates / files.key, exePath_ / "server.key");
@@ -86,7 +91,7 @@ bool HostProcess::Launch(int port) {
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    std::string program = (exePath_ / fs::path(UnderWine() ? wineHost_ : PELLWICK_HOST_BINARY).filename());
+    std::string program = exePath_ / binary_.filename();
     std::vector<std::string> arguments = UnderWine() ? std::vector<std::string>{"wine", program}
                                                      : std::vector<std::string>{program};
     std::vector<char*> argv;

@@ -21,9 +21,13 @@ struct TlsFiles {
 // registry names as the local application data folder ("Local" unless a test moved it).
 void SetWineLocalAppDataName(const std::string& name);
 
+// Which program runs: the console host, or the test host that holds the line of a download
+// of "/park.bin" broken off by the stop inside the log's lock until the exit has begun.
+enum class HostProgram { ConsoleHost, ParkingHost };
+
 class HostProcess {
 public:
-    explicit HostProcess(TlsFiles files = {});
+    explicit HostProcess(TlsFiles files = {}, HostProgram program = HostProgram::ConsoleHost);
     ~HostProcess();
 
     // Starts the host process on the port and returns at once; false when it could not
@@ -62,6 +66,7 @@ private:
     int WaitMilliseconds(int limit);
 
     std::string wineHost_;
+    std::filesystem::path binary_;  // the program that is copied and run
     TempFolder exeFolder_;
     TempFolder dataFolder_;
     // Both lie in folders whose names are not ASCII: every path must reach the file system

@@ -333,6 +333,24 @@ TEST(HostLifecycle, ExitWhileHandshakesAreUnderWayIsClean) {
     }
 }
 
+TEST(HostLifecycle, ExitWaitsForALineBeingWrittenAndEndsWithCodeZero) {
+    // The parking host holds the line of the download that the stop broke off inside the
+    // log's lock, half written, until the process has begun to end. An exit that did not
+    // wait for the lock would leave half a line; one that ran the destructors under the
+    // connection thread could crash or hang.
+    HostProcess host({}, HostProgram::ParkingHost);
+    MakeSparseFile(host.WebRoot() / "park.bin", 52428800);
+    int port = FreePort();
+    ASSERT_TRUE(host.Start(port)) << host.Stderr();
+    int exitCode = -2;
+    std::string download = TlsExchangeWithPause(port, "GET /park.bin HTTP/1.1\r\n\r\n", [&] { exitCode = host.Stop(); });
+    EXPECT_EQ(exitCode, 0) << host.Stderr();
+    EXPECT_EQ(download.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_LT(download.size(), std::size_t{52428800});
+    EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [INFO] Server stopped",
+                                                         " [ACCESS] 127.0.0.1 \"GET /park.bin\" 200"}));
+}
+
 TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
     HostProcess host;
     int port = FreePort();

@@ -1,0 +1,5 @@
+#include "app/test_host/parking_host.h"
+
+int main() {
+    RunParkingHost();
+}
