@@ -23,7 +23,8 @@ openssl_prefix=$("$top/tools/build-openssl.sh" linux | tail -n 1)
 build="$top/build/fuzz"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLWICK_TESTS=OFF \
   -DPELLWICK_FUZZ=ON -DPELLWICK_SANITIZE=address,undefined -DPELLWICK_WARNINGS_AS_ERRORS=ON -DOPENSSL_ROOT_DIR="$openssl_prefix" >/dev/null
-cmake --build "$build" >/dev/null
+# The build's output shows only when it fails: a compiler error must not end the run unsaid.
+cmake --build "$build" >"$build/build.log" 2>&1 || { tail -n 40 "$build/build.log" >&2; exit 1; }
 
 findings="$build/findings"
 mkdir -p "$findings"
