@@ -264,7 +264,10 @@ bool SaveScreenshot(HWND window, const fs::path& file) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return false;
     // The target paints on its own thread; take the picture once two captures in a row
-    // agree, so a half-painted frame is not kept.
+    // agree, so a half-painted frame is not kept. Not a ceiling on something that must
+    // happen: a blinking caret may keep two captures from ever agreeing, and the picture is
+    // taken either way, so no test's outcome rests on this wait; it stays short.
+    constexpr milliseconds kSettleLimit(3000);
     std::vector<unsigned char> pixels = CaptureScreen(area);
     WaitUntil(
         [&] {
@@ -273,7 +276,7 @@ bool SaveScreenshot(HWND window, const fs::path& file) {
             pixels = std::move(again);
             return same;
         },
-        milliseconds(3000));
+        kSettleLimit);
     return WriteBmp(file, width, height, pixels);
 }
 

@@ -23,6 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// How often Start looks for the host's report while it waits.
+constexpr int kPollStepMs = 20;
+
 std::string wineLocalAppDataName = "Local";
 
 // The data folder of the Windows host: LocalAppData of the Wine prefix's user.
@@ -118,7 +121,8 @@ bool HostProcess::Start(int port) {
     // standard output comes after both.
     while (std::chrono::steady_clock::now() < deadline) {
         if (Stdout().find("https://localhost") != std::string::npos && PortAnswers(port)) return true;
-        if (WaitMilliseconds(20) >= 0 || pid_ < 0) return false;
+        // One poll step of the loop, not a limit: a host that has already exited ends it.
+        if (WaitMilliseconds(kPollStepMs) >= 0 || pid_ < 0) return false;
     }
     return false;
 }
