@@ -48,9 +48,11 @@ elif [ -n "$earlier" ]; then
     mkdir -p "$earlier_src"
     git -C "$top" archive "$commit" | tar -x -C "$earlier_src"
   fi
+  # An older tree found OpenSSL by its parts, a newer one by its prefix: it gets both, and
+  # ignores what it does not read.
   mapfile -t options < <(openssl_options)
   cmake -S "$earlier_src" -B "$top/build/bench-$commit/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DPELLWICK_TESTS=OFF "${options[@]}" >/dev/null
+    -DPELLWICK_TESTS=OFF -DOPENSSL_ROOT_DIR="$openssl_prefix" "${options[@]}" >/dev/null
   cmake --build "$top/build/bench-$commit/build" --target pellwick >/dev/null
   earlier_host="$top/build/bench-$commit/build/app/pellwick"
 fi
