@@ -30,8 +30,10 @@ void PrintErrorBox(platform::WindowHandle, const std::wstring& text, const std::
 }
 
 std::string ServingReport() {
+    // A URL leaves out HTTPS's own port, whatever port this build listens on.
+    constexpr int kHttpsSchemePort = 443;
     std::string url = "https://localhost/";
-    if (ListeningPort() != 443) url = "https://localhost:" + std::to_string(ListeningPort()) + "/";
+    if (ListeningPort() != kHttpsSchemePort) url = "https://localhost:" + std::to_string(ListeningPort()) + "/";
     return "Web Root:    " + WideToUtf8(serverState.webRoot) + "\n" +
            "Certificate: " + WideToUtf8(serverState.certPath) + "\n" +
            "Key:         " + WideToUtf8(serverState.keyPath) + "\n" +
