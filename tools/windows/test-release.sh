@@ -20,7 +20,7 @@
 #   4. installs, puts the user's own pair in place of the made one, uninstalls: the user's
 #      pair and its folder stay;
 #   4b. version 1.0's self-signed pair, unchanged since it made it, is replaced by a pair
-#      from this computer's authority on an upgrade;
+#      from this computer's authority on an upgrade; one the user changed since stays;
 #   5. unpacks the zip into a folder named with spaces and non-ASCII letters, runs
 #      MakeCertificate.exe there as a double-click does (through cmd), closes its box (which
 #      also offers the trust step) without trusting, and fetches "/" from the Pellwick.exe
@@ -309,18 +309,21 @@ expect_equal "left in the installation folder" "$(listing "$install")" \
 cmp -s "$install/server.crt" "$work/server.crt" && cmp -s "$install/server.key" "$work/server.key" ||
     fail "the user's pair was changed"
 
-step "4b. an upgrade replaces version 1.0's self-signed pair"
+step "4b. an upgrade replaces version 1.0's self-signed pair, and keeps one the user changed since"
 # 1.0 left a self-signed pair, no authority, and the write times of the pair as its record.
 rm "$install/Pellwick-authority.crt" "$install/Pellwick-authority.key" "$install/Uninstall.exe"
 # Whole seconds, and a time whose FILETIME (100 ns steps since 1601, as NSIS's GetFileTime
 # gives its high and low 32 bits) has a low half below 2^31: it reads the same as a signed
 # or an unsigned number.
 made=1767225794
-touch -d "@$made" "$install/server.crt" "$install/server.key"
-filetime=$(( made * 10000000 + 116444736000000000 ))
-stamp="$(( filetime >> 32 )).$(( filetime & 0xFFFFFFFF ))"
-wine reg add "$uninstall_key" /v CertificateMadeBySetup /d "$stamp.$stamp" /f >/dev/null 2>&1
-expect_equal "1.0's record" "$(reg_value "$uninstall_key" CertificateMadeBySetup)" "$stamp.$stamp"
+record_10_pair() {
+    local filetime=$(( made * 10000000 + 116444736000000000 ))
+    local stamp="$(( filetime >> 32 )).$(( filetime & 0xFFFFFFFF ))"
+    touch -d "@$made" "$install/server.crt" "$install/server.key"
+    wine reg add "$uninstall_key" /v CertificateMadeBySetup /d "$stamp.$stamp" /f >/dev/null 2>&1
+    expect_equal "1.0's record" "$(reg_value "$uninstall_key" CertificateMadeBySetup)" "$stamp.$stamp"
+}
+record_10_pair
 timeout 300 wine "$setup" /S
 cmp -s "$install/server.crt" "$work/server.crt" && fail "1.0's self-signed certificate was kept"
 openssl verify -CAfile "$install/Pellwick-authority.crt" "$install/server.crt" >/dev/null ||
@@ -329,6 +332,20 @@ expect_equal "1.0's record after the upgrade" "$(reg_value "$uninstall_key" Cert
 timeout 300 wine "$install/Uninstall.exe" /S "_?=$install_win"
 expect_equal "left in the installation folder" "$(listing "$install")" \
     "Pellwick-authority.crt Pellwick-authority.key Uninstall.exe "
+
+# The same record, but the user put a certificate of their own in place since 1.0 made
+# the pair: losing it to the upgrade would break their setup.
+rm "$install/Pellwick-authority.crt" "$install/Pellwick-authority.key" "$install/Uninstall.exe"
+cp "$work/server.crt" "$work/server.key" "$install/"
+record_10_pair
+touch -d "@$(( made + 3600 ))" "$install/server.crt"
+timeout 300 wine "$setup" /S
+cmp -s "$install/server.crt" "$work/server.crt" && cmp -s "$install/server.key" "$work/server.key" ||
+    fail "a pair the user changed since 1.0 made it was replaced on the upgrade"
+expect_equal "1.0's record after the upgrade" "$(reg_value "$uninstall_key" CertificateMadeBySetup)" ""
+timeout 300 wine "$install/Uninstall.exe" /S "_?=$install_win"
+cmp -s "$install/server.crt" "$work/server.crt" || fail "the uninstaller changed the user's pair"
+rm "$install/server.crt" "$install/server.key"
 
 step "5. the portable zip in a folder named with spaces and non-ASCII letters"
 # On C: itself: Wine links the prefix's Desktop and Documents to the Linux home folder.
