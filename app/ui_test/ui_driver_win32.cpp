@@ -263,20 +263,13 @@ bool SaveScreenshot(HWND window, const fs::path& file) {
     if (!GetWindowRect(window, &area)) return false;
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return false;
-    // The target paints on its own thread; take the picture once two captures in a row
-    // agree, so a half-painted frame is not kept. Not a ceiling on something that must
-    // happen: a blinking caret may keep two captures from ever agreeing, and the picture is
-    // taken either way, so no test's outcome rests on this wait; it stays short.
-    constexpr milliseconds kSettleLimit(3000);
+    // The target paints on its own thread. A message sent to it returns only once that
+    // thread has handled what came before, and the redraw then has it paint whatever is
+    // still invalid before returning: the picture is taken after the last paint, by order.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kHangLimit.count()), &ignored);
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     std::vector<unsigned char> pixels = CaptureScreen(area);
-    WaitUntil(
-        [&] {
-            std::vector<unsigned char> again = CaptureScreen(area);
-            bool same = again == pixels;
-            pixels = std::move(again);
-            return same;
-        },
-        kSettleLimit);
     return WriteBmp(file, width, height, pixels);
 }
 
