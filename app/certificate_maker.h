@@ -112,7 +112,8 @@ struct CertificateResult {
 // gives NewAuthority and changes nothing, unless `newAuthority` (then the authority is
 // made anew, and the pair with it). At start such names are left out of a renewal instead.
 // Every file is written under a temporary name first and renamed into place once all are
-// written, so a failure leaves the files as they were.
+// written, so a failure in writing leaves the files as they were. A rename that fails after
+// another succeeded is not undone: the pair (or the authority) may then not match.
 CertificateResult CheckCertificates(const CertificateRequest& request);
 
 // The text that tells the user the outcome, naming the files.
