@@ -36,6 +36,69 @@ bool IsDeviceDigit(wchar_t c) {
     return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Each "%XX" as its byte, in one pass: what a decoded byte spells is never decoded again.
+std::string PercentDecoded(std::string_view path) {
+    std::string bytes;
+    bytes.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        int high = -1;
+        int low = -1;
+        if (path[i] == '%' && i + 2 < path.size()) {
+            high = HexValue(path[i + 1]);
+            low = HexValue(path[i + 2]);
+        }
+        if (high < 0 || low < 0) {
+            bytes += path[i];
+            continue;
+        }
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
+// Reads the UTF-8 sequence at `at` into `point` and moves `at` past it; false for anything
+// but the shortest form of a scalar value (no overlong form, no surrogate, nothing above
+// U+10FFFF, no stray or missing continuation byte).
+bool NextCodePoint(const std::string& bytes, size_t& at, char32_t& point) {
+    auto lead = static_cast<unsigned char>(bytes[at]);
+    size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || bytes.size() - at < length) return false;
+    point = static_cast<char32_t>(length == 1 ? lead : lead & (0x7F >> length));
+    for (size_t k = 1; k < length; ++k) {
+        auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0) != 0x80) return false;
+        point = (point << 6) | (next & 0x3F);
+    }
+    // C2 as the lowest lead refuses two-byte overlongs; these catch the longer ones.
+    if ((length == 3 && point < 0x800) || (length == 4 && point < 0x10000)) return false;
+    if ((point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) return false;
+    at += length;
+    return true;
+}
+
+// Wide text is UTF-16 where wchar_t has 16 bits, and holds code points where it has 32.
+void AppendWide(std::wstring& text, char32_t point) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (point <= 0xFFFF) {
+            text += static_cast<wchar_t>(point);
+            return;
+        }
+        point -= 0x10000;
+        text += static_cast<wchar_t>(0xD800 + (point >> 10));
+        text += static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+    } else {
+        text += static_cast<wchar_t>(point);
+    }
+}
+
 // Opens the mapped file and reads its first piece. `relative` is the part below the Web
 // Root, from which the content type is taken.
 FileResponse OpenFileResponse(const std::wstring& path, std::wstring_view relative) {
@@ -82,25 +145,28 @@ bool NextBodyPiece(FileBody& body, std::string_view& piece) {
     return true;
 }
 
-std::wstring WidenTarget(std::string_view target) {
-    std::wstring wide;
-    wide.reserve(target.size());
-    for (char byte : target) {
-        auto unit = static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte)));
-        wide += static_cast<wchar_t>(unit);
+bool DecodeTargetPath(std::string_view target, std::wstring& path) {
+    std::string bytes = PercentDecoded(target.substr(0, target.find_first_of("?#")));
+    path.clear();
+    path.reserve(bytes.size());
+    size_t at = 0;
+    char32_t point = 0;
+    while (at < bytes.size()) {
+        if (!NextCodePoint(bytes, at, point)) return false;
+        AppendWide(path, point);
     }
-    return wide;
+    return true;
 }
 
-std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view wideTarget) {
-    if (wideTarget.find(L"..") != std::wstring_view::npos) return L"";
+std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view path) {
+    if (path.find(L"..") != std::wstring_view::npos) return L"";
     // A NUL would end the name where the file system reads it, naming another file.
-    if (wideTarget.find(L'\0') != std::wstring_view::npos) return L"";
+    if (path.find(L'\0') != std::wstring_view::npos) return L"";
     size_t start = 0;
-    while (start < wideTarget.size() && IsSlash(wideTarget[start])) ++start;
+    while (start < path.size() && IsSlash(path[start])) ++start;
     std::wstring mapped = webRoot;
-    mapped.reserve(webRoot.size() + wideTarget.size() - start);
-    for (wchar_t c : wideTarget.substr(start)) {
+    mapped.reserve(webRoot.size() + path.size() - start);
+    for (wchar_t c : path.substr(start)) {
         mapped += IsSlash(c) ? platform::kPathSeparator : c;
     }
     return mapped;
@@ -134,15 +200,21 @@ bool IsPlainRelativeName(std::wstring_view relative) {
 }
 
 FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target) {
-    std::wstring wideTarget = WidenTarget(target);
-    if (wideTarget.empty() || wideTarget == L"/") {
+    // Refused before decoding as well as after, so that neither spelling of a parent folder
+    // passes, and a query keeps the refusals it had when it was still part of the name.
+    if (target.find("..") != std::string_view::npos || target.find('\0') != std::string_view::npos) {
+        return Fixed(FixedReply::BadRequest);
+    }
+    std::wstring path;
+    if (!DecodeTargetPath(target, path)) return Fixed(FixedReply::BadRequest);
+    if (path.empty() || path == L"/") {
         // Only the top of the Web Root has a default document.
         if (platform::KindOfPath(webRoot + L"index.html") != platform::PathKind::File) {
             return Fixed(FixedReply::NoIndexDocument);
         }
-        wideTarget = L"/index.html";
+        path = L"/index.html";
     }
-    std::wstring mapped = MapToWebRoot(webRoot, wideTarget);
+    std::wstring mapped = MapToWebRoot(webRoot, path);
     if (mapped.empty()) return Fixed(FixedReply::BadRequest);
     std::wstring_view relative = std::wstring_view(mapped).substr(webRoot.size());
     if (!IsPlainRelativeName(relative)) return Fixed(FixedReply::NotFound);

@@ -39,14 +39,20 @@ struct FileResponse {
     FileBody body;
 };
 
-// The target as wide text, one code unit per byte: 0x00-0x7F keep their value, 0x80-0xFF
-// become 0xFF80-0xFFFF (the byte read as signed). Nothing is decoded.
-std::wstring WidenTarget(std::string_view target);
+// The name a target's path stands for, as a browser spells it. The path is the target up to
+// its first "?" or "#" (the query and fragment name no file). Each "%" followed by two hex
+// digits, in either case, becomes that byte, once: a "%" that decoding yields is never read
+// again, and a "%" without two hex digits after it stays itself, as does "+". The bytes,
+// raw and decoded alike, are then read as UTF-8 into `path`: UTF-16 where wide text is 16
+// bits (Windows), code points elsewhere. False, with `path` unspecified, when they are not
+// strict UTF-8: an overlong form, a surrogate, a truncated sequence, a stray byte or a code
+// point above U+10FFFF. Nothing here judges the name; MapToWebRoot and the name rules do.
+bool DecodeTargetPath(std::string_view target, std::wstring& path);
 
-// The Web Root path followed by the target's relative part, both slashes taken as the
-// platform's separator and the leading ones removed; "" when the target holds ".." or a
-// NUL character anywhere (rejected).
-std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view wideTarget);
+// The Web Root path followed by a decoded path (DecodeTargetPath), both slashes taken as
+// the platform's separator and the leading ones removed; "" when the path holds ".." or a
+// NUL character anywhere (rejected). Nothing is decoded here: a "%" stays literal.
+std::wstring MapToWebRoot(const std::wstring& webRoot, std::wstring_view path);
 
 // True when a path component is a DOS device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
 // the superscript COM/LPT digits, CONIN$, CONOUT$), also with any extension, in any case
@@ -58,7 +64,9 @@ bool IsReservedDeviceName(std::wstring_view component);
 bool IsPlainRelativeName(std::wstring_view relative);
 
 // The whole response for a GET or HEAD of the target: 200 with the file, or one of the
-// fixed 400, 404, 413 and 500 texts. For 200 the file's first piece has been read already
+// fixed 400, 404, 413 and 500 texts. Two dots or a NUL anywhere in the target as received,
+// query included, and a path that does not decode, are refused with 400 before the name
+// is looked at; the decoded name then meets MapToWebRoot's refusal again. For 200 the file's first piece has been read already
 // (a failing read is answered with 500 before anything is sent); the rest is read while
 // the body is sent. On every other status the file is closed before it returns.
 FileResponse ServeTarget(const std::wstring& webRoot, std::string_view target);

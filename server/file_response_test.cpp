@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "platform/folders.h"
 #include "server/responses.h"
@@ -11,11 +12,44 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(WidenTarget, OneCodeUnitPerByteHighBytesSignExtended) {
-    EXPECT_EQ(WidenTarget(""), L"");
-    EXPECT_EQ(WidenTarget("/a b?c#d"), L"/a b?c#d");
-    EXPECT_EQ(WidenTarget("\x7f\x80\xc3\xa9\xff"), std::wstring({L'\x7f', L'\xff80', L'\xffc3', L'\xffa9', L'\xffff'}));
-    EXPECT_EQ(WidenTarget("%2e%2e"), L"%2e%2e");
+TEST(DecodeTargetPath, ThePathDecodedOnceAndReadAsStrictUtf8) {
+    const std::pair<std::string, std::wstring> decoded[] = {
+        {"", L""},
+        {"/", L"/"},
+        {"/my%20file.txt", L"/my file.txt"},
+        {"/page.html?v=2", L"/page.html"},
+        {"/pic.png?x.html", L"/pic.png"},
+        {"/a#b?c", L"/a"},
+        {"?x", L""},
+        {"/ok?\xff%C0", L"/ok"},
+        {"/100%.txt", L"/100%.txt"},
+        {"/100%25.txt", L"/100%.txt"},
+        {"/%", L"/%"},
+        {"/%4", L"/%4"},
+        {"/%zz%4g", L"/%zz%4g"},
+        {"/%%41", L"/%A"},
+        {"/%252e%252e/x", L"/%2e%2e/x"},
+        {"/a+b", L"/a+b"},
+        {"/%2e%2E%2f%2F%5c%5C", L"/..//\\\\"},
+        {"/%4e%55%4C", L"/NUL"},
+        {"/%00", std::wstring(L"/\0", 2)},
+        {"/\xc3%a9.txt", L"/\u00e9.txt"},
+        {"/caf%C3%A9/men\xc3\xbc", L"/caf\u00e9/men\u00fc"},
+        {"/%F0%9F%98%80%20smile", L"/\U0001F600 smile"},
+        {"/%EF%BF%BF%F4%8F%BF%BF", L"/\uFFFF\U0010FFFF"},
+    };
+    for (const auto& [target, path] : decoded) {
+        std::wstring out;
+        EXPECT_TRUE(DecodeTargetPath(target, out)) << target;
+        EXPECT_EQ(out, path) << target;
+    }
+    // Overlong forms, surrogates, truncated sequences, stray bytes, beyond U+10FFFF.
+    for (const char* target : {"/%C0%AE", "/%C1%BF", "/%E0%80%AE", "/%F0%8F%BF%BF", "/%ED%A0%80", "/%ED%BF%BF",
+                               "/%C3", "/%E2%82", "/%F0%9F%98", "/%C3%28", "/\xe9", "/\xff", "/%80", "/%BF",
+                               "/%F4%90%80%80", "/%F5%80%80%80", "/\xe2\x82?\xac"}) {
+        std::wstring out;
+        EXPECT_FALSE(DecodeTargetPath(target, out)) << target;
+    }
 }
 
 TEST(MapToWebRoot, SlashesAreSeparatorsAndLeadingOnesGo) {
@@ -132,13 +166,61 @@ TEST_F(ServeTargetTest, EverySpellingOfASubFolderPathNamesTheSameFile) {
 
 TEST_F(ServeTargetTest, RefusedAndMissingTargets) {
     Put("a..b.txt", "never");
-    Put("page.html", "p");
     Put("x", "x");
-    for (const char* target : {"/a..b.txt", "/../x", "/x?y=..", "/..\\x"}) ExpectFixed(target, FixedReply::BadRequest);
+    for (const char* target : {"/a..b.txt", "/../x", "/x?y=..", "/..\\x", "/%2e%2e/x", "/%C3.txt"}) {
+        ExpectFixed(target, FixedReply::BadRequest);
+    }
     ExpectFixed(std::string_view("/x\0.txt", 7), FixedReply::BadRequest);
-    for (const char* target : {"/page.html?v=2", "/%2e%2e/x", "/missing", "/\xc3\xa9.txt", "/%C3%A9.txt", "/CON",
-                               "/nul.txt", "/x:stream", "/page.html::$DATA"}) {
+    ExpectFixed(std::string_view("/x?\0", 4), FixedReply::BadRequest);
+    for (const char* target : {"/missing", "/\xc3\xa9.txt", "/%C3%A9.txt", "/CON", "/nul.txt", "/x:stream",
+                               "/x%3Astream", "/x::$DATA", "/%2F", "//", "\\"}) {
         ExpectFixed(target, FixedReply::NotFound);
+    }
+}
+
+// The addresses a browser makes for ordinary names: spaces, accents, a query, a "%".
+TEST_F(ServeTargetTest, NamesAreReachedByTheirEncodedAddresses) {
+    const std::pair<std::u8string, std::string> files[] = {
+        {u8"my file.txt", "spaced"}, {u8"\u00e9.txt", "accent"}, {u8"\U0001F600 smile.txt", "emoji"},
+        {u8"caf\u00e9/men\u00fc.html", "menu"}, {u8"100%.txt", "percent"}, {u8"pct%41.txt", "literal"},
+        {u8"a+b.txt", "plus"}, {u8"hash#.txt", "hash"}, {u8"%2e%2e/x", "folder"}, {u8"index.html", "index"},
+        {u8"page.html", "page"}, {u8"pic.png", "png"},
+    };
+    for (const auto& [name, bytes] : files) WriteFileBytes(root_.path() / fs::path(name), bytes);
+    const char* const html = "text/html; charset=utf-8";
+    const char* const text = "text/plain; charset=utf-8";
+    const std::tuple<const char*, const char*, const char*> served[] = {
+        {"/my%20file.txt", text, "spaced"},
+        {"/%C3%A9.txt", text, "accent"},
+        {"/%c3%a9.txt", text, "accent"},
+        {"/\xc3\xa9.txt", text, "accent"},
+        {"/\xc3%a9.txt", text, "accent"},
+        {"/%F0%9F%98%80%20smile.txt", text, "emoji"},
+        {"/caf%C3%A9/men%C3%BC.html", html, "menu"},
+        {"/caf%C3%A9%2Fmen%C3%BC.html", html, "menu"},
+        {"/caf%C3%A9%5cmen%C3%BC.html?lang=de#top", html, "menu"},
+        {"/100%.txt", text, "percent"},
+        {"/100%25.txt", text, "percent"},
+        {"/pct%2541.txt", text, "literal"},
+        {"/a+b.txt", text, "plus"},
+        {"/hash%23.txt", text, "hash"},
+        {"/%252e%252e/x", "application/octet-stream", "folder"},
+        {"/page.html?v=2", html, "page"},
+        {"/pic.png?x.html", "image/png", "png"},
+        {"/?v=1", html, "index"},
+        {"/?", html, "index"},
+        {"/#", html, "index"},
+        {"?x", html, "index"},
+    };
+    for (const auto& [target, type, bytes] : served) ExpectFile(target, type, bytes);
+    for (const char* target : {"/pct%41.txt", "/hash#.txt", "/my+file.txt"}) ExpectFixed(target, FixedReply::NotFound);
+
+    // Where a file name can hold "?" (not on Windows), only its encoded form reaches it.
+    std::error_code refused;
+    WriteFileBytes(root_.path() / "ask?.txt", "asked");
+    if (fs::exists(root_.path() / "ask?.txt", refused)) {
+        ExpectFile("/ask%3F.txt", text, "asked");
+        ExpectFixed("/ask?.txt", FixedReply::NotFound);
     }
 }
 
@@ -182,20 +264,40 @@ TEST(PathGuard, TraversalDeviceAndStreamTargetsNeverServeAFile) {
     WriteFileBytes(parent.path() / "root" / "index.html", "index");
     WriteFileBytes(parent.path() / "root" / "sub" / "a.txt", "a");
     const std::wstring root = (parent.path() / "root" / "").wstring();
-    const std::string targets[] = {
-        "/../secret.txt", "/..\\secret.txt", "\\..\\secret.txt", "..", "../secret.txt", "/sub/../../secret.txt",
-        "/./../secret.txt", "/.../secret.txt", "/....//secret.txt", "/%2e%2e/secret.txt", "/%2e%2e%2fsecret.txt",
-        "/..%2fsecret.txt", "/%252e%252e/secret.txt", "/sub/..%5csecret.txt", "/%5c..%5csecret.txt",
-        "/%c0%ae%c0%ae/secret.txt", "/\xc0\xae\xc0\xae/secret.txt", "/\xe0\x80\xae\xe0\x80\xae/secret.txt",
-        "/.%00./secret.txt", std::string("/x\0/../secret.txt", 17), std::string("/index.html\0.txt", 16),
-        "/C:/secret.txt", "/C:\\Windows\\win.ini", "/c:secret.txt", "C:secret.txt", "/\\\\?\\C:\\Windows\\win.ini",
-        "//?/C:/Windows/win.ini", "/\\\\.\\CON", "//./COM1", "//server/share/secret.txt", "\\\\server\\share",
-        "/index.html::$DATA", "/index.html:$DATA", "/sub/a.txt:hidden", "/CON", "/con.txt", "/NUL.", "/aux.tar.gz",
-        "/COM1.txt.", "/lpt9", "/sub/PRN", "/CONIN$", "/conout$.log", "/%43%4f%4e",
+    const std::pair<std::string, int> targets[] = {
+        {"/../secret.txt", 400}, {"/..\\secret.txt", 400}, {"\\..\\secret.txt", 400}, {"..", 400},
+        {"../secret.txt", 400}, {"/sub/../../secret.txt", 400}, {"/./../secret.txt", 400}, {"/.../secret.txt", 400},
+        {"/....//secret.txt", 400}, {"/..?x", 400}, {"/x?..", 400},
+        // Two dots that only decoding reveals, in any case and with encoded separators.
+        {"/%2e%2e/secret.txt", 400}, {"/.%2e/secret.txt", 400}, {"/%2E%2E%2Fsecret.txt", 400},
+        {"/%2e%2e%2fsecret.txt", 400}, {"/..%2fsecret.txt", 400}, {"/sub/..%5csecret.txt", 400},
+        {"/%5c..%5csecret.txt", 400}, {"/%2e%2e%5csecret.txt", 400}, {"/sub/%2e%2e/%2e%2e/secret.txt", 400},
+        // Overlong and otherwise broken UTF-8, raw or encoded: never a dot, never a slash.
+        {"/%c0%ae%c0%ae/secret.txt", 400}, {"/%C0%AE%C0%AE/secret.txt", 400}, {"/\xc0\xae\xc0\xae/secret.txt", 400},
+        {"/%E0%80%AE%E0%80%AE/secret.txt", 400}, {"/\xe0\x80\xae\xe0\x80\xae/secret.txt", 400},
+        {"/..%c0%afsecret.txt", 400}, {"/%c0%af..%c0%afsecret.txt", 400}, {"/%ED%A0%80/secret.txt", 400},
+        {"/\xe9/secret.txt", 400}, {"/\xff", 400},
+        // NUL, raw or encoded, would cut the name short.
+        {"/.%00./secret.txt", 400}, {"/%00", 400}, {"/index.html%00.txt", 400},
+        {std::string("/x\0/../secret.txt", 17), 400}, {std::string("/index.html\0.txt", 16), 400},
+        // Decoded once only: "%25" spells a literal "%", never a second escape.
+        {"/%252e%252e/secret.txt", 404}, {"/%25%32%65%25%32%65/secret.txt", 404},
+        // Look-alikes of a dot and spaced dots are names, not parent folders.
+        {"/%EF%BC%8E%EF%BC%8E/secret.txt", 404}, {"/.%20./secret.txt", 404}, {"/%20/secret.txt", 404},
+        // Drives, UNC and device paths, streams and devices, raw or encoded.
+        {"/C:/secret.txt", 404}, {"/C:\\Windows\\win.ini", 404}, {"/c:secret.txt", 404}, {"C:secret.txt", 404},
+        {"/C%3a/windows/win.ini", 404}, {"/%2fetc%2fpasswd", 404}, {"/\\\\?\\C:\\Windows\\win.ini", 404},
+        {"//?/C:/Windows/win.ini", 404}, {"/%5c%5c%3f%5cC%3a%5cWindows%5cwin.ini", 404}, {"/\\\\.\\CON", 404},
+        {"//./COM1", 404}, {"/%5c%5c.%5cCON", 404}, {"//server/share/secret.txt", 404}, {"\\\\server\\share", 404},
+        {"/index.html::$DATA", 404}, {"/index.html:$DATA", 404}, {"/index.html%3a%3a$DATA", 404},
+        {"/sub/a.txt:hidden", 404}, {"/sub%2fa.txt%3Ahidden", 404}, {"/CON", 404}, {"/con.txt", 404},
+        {"/CON%2etxt", 404}, {"/%43%4f%4e", 404}, {"/%4e%55%4c", 404}, {"/NUL.", 404}, {"/nul%20.%20", 404},
+        {"/aux.tar.gz", 404}, {"/COM1.txt.", 404}, {"/lpt9", 404}, {"/COM%C2%B9", 404}, {"/lpt%c2%b3.log", 404},
+        {"/sub/PRN", 404}, {"/sub%5cPRN", 404}, {"/CONIN$", 404}, {"/conout$.log", 404},
     };
-    for (const std::string& target : targets) {
+    for (const auto& [target, status] : targets) {
         FileResponse response = ServeTarget(root, target);
-        EXPECT_TRUE(response.status == 400 || response.status == 404) << target << " gave " << response.status;
+        EXPECT_EQ(response.status, status) << target;
     }
 }
 

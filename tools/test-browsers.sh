@@ -5,8 +5,9 @@
 #   - from the Linux console host, its pair made by make-certificate;
 #   - from Pellwick.exe under Wine, its pair made by MakeCertificate.exe /S;
 # and must show the page with no certificate error: Chromium's --dump-dom prints it, and
-# Firefox's --screenshot loads a sub-resource named for this one load, which the server's
-# access log then shows. The same loads prove that the check can fail:
+# both fetch the page's three files, kept in a folder named for this one load and named as
+# people name files on Windows ("Holiday photo.png", "café.html", "style.css?v=2"): the
+# server's access log then shows a 200 for each, by the target as the browser sent it. The same loads prove that the check can fail:
 #   - with the authority left out of the profile, both browsers refuse the page;
 #   - a certificate signed by the same authority for a name outside its constraints
 #     (example.com, with the allowed address 127.0.0.1) is refused by both at 127.0.0.1.
@@ -79,22 +80,34 @@ make_nss_database() {  # folder authority.crt|""
     fi
 }
 
-# Writes a page into the Web Root that loads a sub-resource named for this load alone, and
-# prints that name.
+# Writes a page into the Web Root whose sub-resources lie in a folder named for this load
+# alone, and prints that name. They are named as people name files on Windows and linked as
+# site generators link them: a space, an accent, a query that busts caches. The load event
+# waits for all three.
 put_page() {  # web-root label
     local token
     token="$2-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
-    mkdir -p "$1"
-    printf '<!DOCTYPE html>\n<html><head><title>%s</title></head><body><p id="token">%s</p><img src="/%s.png"></body></html>\n' \
-        "$token" "$token" "$token" >"$1/index.html"
-    # Any bytes will do: only the request in the access log counts.
-    printf 'probe' >"$1/$token.png"
+    mkdir -p "$1/$token"
+    printf '<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>%s</title><link rel="stylesheet" href="/%s/style.css?v=2"></head><body><p id="token">%s</p><img src="/%s/Holiday photo.png"><iframe src="/%s/caf\xc3\xa9.html"></iframe></body></html>\n' \
+        "$token" "$token" "$token" "$token" "$token" >"$1/index.html"
+    # Any bytes will do: only the requests in the access log count.
+    printf 'probe' >"$1/$token/Holiday photo.png"
+    printf 'p { color: navy }\n' >"$1/$token/style.css"
+    printf '<!DOCTYPE html>\n<p>caf\xc3\xa9</p>\n' >"$1/$token/caf\xc3\xa9.html"
     printf '%s' "$token"
+}
+
+# True when the access log shows each of the page's sub-resources served, by the target as
+# a browser sends it.
+log_shows_sub_resources() {  # access-log token
+    grep -qF "\"GET /$2/Holiday%20photo.png\" 200" "$1" &&
+        grep -qF "\"GET /$2/style.css?v=2\" 200" "$1" &&
+        grep -qF "\"GET /$2/caf%C3%A9.html\" 200" "$1"
 }
 
 # Loads the URL in headless Chromium with HOME (and with it ~/.pki/nssdb, where Chromium on
 # Linux takes its certificate database from) in a folder of its own. True when the page's
-# DOM holds the token.
+# DOM, dumped after the load event, holds the token.
 chromium_loads() {  # url token authority.crt|""
     local run="$work/chromium-$2"
     make_nss_database "$run/home/.pki/nssdb" "$3"
@@ -105,10 +118,10 @@ chromium_loads() {  # url token authority.crt|""
 }
 
 # Loads the URL in headless Firefox ESR with a profile of its own and takes a screenshot,
-# which waits for the page's load. True when the access log shows the page's sub-resource.
+# which waits for the page's load; the access log then tells what it fetched.
 # The page is a frame of a local one: Firefox's screenshot never ends on a top-level
 # certificate error page, while a frame that fails to load lets the load finish.
-firefox_loads() {  # url token authority.crt|"" access-log
+firefox_run() {  # url token authority.crt|""
     local run="$work/firefox-$2"
     make_nss_database "$run/profile" "$3"
     printf '<!DOCTYPE html>\n<html><body><iframe src="%s" width="800" height="400"></iframe></body></html>\n' "$1" \
@@ -133,27 +146,30 @@ user_pref("services.settings.server", "http://127.0.0.1:9/");
 EOF
     HOME="$run/home" timeout 600 firefox-esr --headless --no-remote -profile "$run/profile" \
         --screenshot "$run/page.png" "file://$run/frame.html" >"$run/stdout" 2>"$run/stderr" || true
-    grep -qF "\"GET /$2.png\"" "$4"
 }
 
-# Both browsers load the page with the authority, and refuse it without.
+# Both browsers load the page with the authority, and refuse it without. A line is written
+# just after its answer is sent, so a load waits for the lines it caused.
 expect_both_load() {  # url web-root access-log authority.crt label
     local token
     token=$(put_page "$2" "$5-chromium")
     chromium_loads "$1" "$token" "$4" ||
         { tail -n 5 "$work/chromium-$token/stderr" >&2; fail "Chromium did not show $1 ($5)"; }
+    wait_until "Chromium's requests for the files of $1 ($5)" log_shows_sub_resources "$3" "$token"
     token=$(put_page "$2" "$5-firefox")
-    firefox_loads "$1" "$token" "$4" "$3" ||
-        { tail -n 5 "$work/firefox-$token/stderr" >&2; fail "Firefox did not load $1 ($5)"; }
-    echo "test-browsers: both browsers loaded $1 ($5)" >&2
+    firefox_run "$1" "$token" "$4"
+    log_shows_sub_resources "$3" "$token" || tail -n 5 "$work/firefox-$token/stderr" >&2
+    wait_until "Firefox's requests for the files of $1 ($5)" log_shows_sub_resources "$3" "$token"
+    echo "test-browsers: both browsers loaded $1 and its three files ($5)" >&2
 }
 expect_both_refuse() {  # url web-root access-log authority.crt|"" label
     local token
     token=$(put_page "$2" "$5-chromium")
     chromium_loads "$1" "$token" "$4" && fail "Chromium showed $1 ($5)"
-    grep -qF "$token" "$3" && fail "Chromium fetched the page's image from $1 ($5)"
+    grep -qF "$token" "$3" && fail "Chromium fetched the page's files from $1 ($5)"
     token=$(put_page "$2" "$5-firefox")
-    firefox_loads "$1" "$token" "$4" "$3" && fail "Firefox loaded $1 ($5)"
+    firefox_run "$1" "$token" "$4"
+    grep -qF "$token" "$3" && fail "Firefox loaded $1 ($5)"
     echo "test-browsers: both browsers refused $1 ($5)" >&2
 }
 

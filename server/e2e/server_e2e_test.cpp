@@ -49,6 +49,10 @@ protected:
         WriteFileBytes(root / "empty.png", "");
         WriteFileBytes(root / "data.json", "{}");
         WriteFileBytes(root / "a..b.txt", "never served");
+        WriteFileBytes(root / "my file.txt", "spaced");
+        WriteFileBytes(root / "\xc3\xa9.txt", "accent");
+        WriteFileBytes(root / "\xf0\x9f\x98\x80 smile.txt", "emoji");
+        WriteFileBytes(root / "caf\xc3\xa9" / "men\xc3\xbc.html", "<p>menu</p>");
         fs::create_directories(root / "docs");
         MakeSparseFile(root / "limit.bin", 52428800);
         MakeSparseFile(root / "over.bin", 52428801);
@@ -116,13 +120,33 @@ TEST_F(RunningHost, EveryOutcomeHasItsExactBytesAndAccessLine) {
         {"GET /../x HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /../x\" 400"},
         {"HEAD /x?y=.. HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"HEAD /x?y=..\" 400"},
         {"GET /a.txt\0.png HTTP/1.1\r\n\r\n"s, k400, " [ACCESS] 127.0.0.1 \"GET /a.txt\0.png\" 400"s},
-        {"GET /%2e%2e/a.txt HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /%2e%2e/a.txt\" 404"},
-        {"GET /index.html?v=2 HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /index.html?v=2\" 404"},
+        {"GET /%2e%2e/a.txt HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /%2e%2e/a.txt\" 400"},
+        {"GET /%C0%AE%C0%AE/a.txt HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /%C0%AE%C0%AE/a.txt\" 400"},
+        {"GET /%E9.txt HTTP/1.1\r\n\r\n", k400, " [ACCESS] 127.0.0.1 \"GET /%E9.txt\" 400"},
+        {"GET /index.html?v=2 HTTP/1.1\r\n\r\n", Ok("text/html; charset=utf-8", html),
+         " [ACCESS] 127.0.0.1 \"GET /index.html?v=2\" 200"},
+        {"GET /?v=1 HTTP/1.1\r\n\r\n", Ok("text/html; charset=utf-8", html), " [ACCESS] 127.0.0.1 \"GET /?v=1\" 200"},
+        {"GET /my%20file.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "spaced"),
+         " [ACCESS] 127.0.0.1 \"GET /my%20file.txt\" 200"},
+        {"GET /%C3%A9.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "accent"),
+         " [ACCESS] 127.0.0.1 \"GET /%C3%A9.txt\" 200"},
+        {"GET /%F0%9F%98%80%20smile.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "emoji"),
+         " [ACCESS] 127.0.0.1 \"GET /%F0%9F%98%80%20smile.txt\" 200"},
+        {"GET /caf%C3%A9/men%c3%bc.html?lang=de HTTP/1.1\r\n\r\n", Ok("text/html; charset=utf-8", "<p>menu</p>"),
+         " [ACCESS] 127.0.0.1 \"GET /caf%C3%A9/men%c3%bc.html?lang=de\" 200"},
+        {"GET /sub%2Fa.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "nested"),
+         " [ACCESS] 127.0.0.1 \"GET /sub%2Fa.txt\" 200"},
+        {"GET /a.txt%3a%3a$DATA HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /a.txt%3a%3a$DATA\" 404"},
+        {"GET /CON%2etxt HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /CON%2etxt\" 404"},
+        // A line end that decoding makes stays escaped in the log: no line can be forged.
+        {"GET /x%0D%0A[INFO]%20forged HTTP/1.1\r\n\r\n", k404,
+         " [ACCESS] 127.0.0.1 \"GET /x%0D%0A[INFO]%20forged\" 404"},
         {"GET /docs/ HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /docs/\" 404"},
         {"GET /docs HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /docs\" 404"},
         {"GET \\ HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET \\\" 404"},
         {"GET // HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET //\" 404"},
-        {"GET /\xc3\xa9.txt HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /\xc3\xa9.txt\" 404"},
+        {"GET /\xc3\xa9.txt HTTP/1.1\r\n\r\n", Ok("text/plain; charset=utf-8", "accent"),
+         " [ACCESS] 127.0.0.1 \"GET /\xc3\xa9.txt\" 200"},
         {"GET /CON HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /CON\" 404"},
         {"GET /a.txt::$DATA HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /a.txt::$DATA\" 404"},
         {"GET /COM1 HTTP/1.1\r\n\r\n", k404, " [ACCESS] 127.0.0.1 \"GET /COM1\" 404"},
