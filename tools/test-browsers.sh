@@ -88,12 +88,12 @@ put_page() {  # web-root label
     local token
     token="$2-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
     mkdir -p "$1/$token"
-    printf '<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>%s</title><link rel="stylesheet" href="/%s/style.css?v=2"></head><body><p id="token">%s</p><img src="/%s/Holiday photo.png"><iframe src="/%s/caf\xc3\xa9.html"></iframe></body></html>\n' \
+    printf '<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>%s</title><link rel="stylesheet" href="/%s/style.css?v=2"></head><body><p id="token">%s</p><img src="/%s/Holiday photo.png"><iframe src="/%s/café.html"></iframe></body></html>\n' \
         "$token" "$token" "$token" "$token" "$token" >"$1/index.html"
     # Any bytes will do: only the requests in the access log count.
     printf 'probe' >"$1/$token/Holiday photo.png"
     printf 'p { color: navy }\n' >"$1/$token/style.css"
-    printf '<!DOCTYPE html>\n<p>caf\xc3\xa9</p>\n' >"$1/$token/caf\xc3\xa9.html"
+    printf '<!DOCTYPE html>\n<p>café</p>\n' >"$1/$token/café.html"
     printf '%s' "$token"
 }
 
