@@ -227,11 +227,12 @@ KeyPtr KeyFromPem(const std::string& pem) {
 
 // ---- files ----
 
-// The whole file; false when it is missing or cannot be read.
+// The whole file; false when it is missing, cannot be read, or is a folder, a FIFO or a
+// device (whose reads could wait for ever).
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     const platform::FileHandle file = platform::OpenFileForReading(path);
     std::uint64_t size = 0;
-    if (!file || !platform::FileSize(file, size) || size > (1u << 20)) return false;
+    if (!file || !platform::IsDiskFile(file) || !platform::FileSize(file, size) || size > (1u << 20)) return false;
     bytes.assign(static_cast<std::size_t>(size), '\0');
     std::size_t got = 0;
     return platform::ReadFileRange(file, 0, bytes.data(), bytes.size(), got) && got == bytes.size();

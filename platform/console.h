@@ -5,8 +5,8 @@
 
 namespace platform {
 
-// Holds back the termination signals (POSIX: SIGINT and SIGTERM, Windows: Ctrl+C and
-// closing the console) so that WaitForTermination can take them. Call before any thread
+// Holds back the termination signals (POSIX: SIGINT, SIGTERM and SIGHUP, Windows: Ctrl+C
+// and closing the console) so that WaitForTermination can take them. Call before any thread
 // starts, so that every thread inherits this.
 void PrepareForTermination();
 

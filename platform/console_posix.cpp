@@ -15,6 +15,8 @@ sigset_t TerminationSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    // A closed terminal ends the host as a kill does, with its last line written.
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 

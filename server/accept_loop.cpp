@@ -29,11 +29,11 @@ constexpr std::size_t kConnectionStackBytes = std::size_t{PELLWICK_CONNECTION_ST
 constexpr unsigned kBurstWorthATrim = 64;
 
 // Connections whose thread runs, and the most there were since the last time none ran.
-std::atomic<unsigned> liveConnections{0};
+std::atomic<unsigned> runningConnectionThreads{0};
 std::atomic<unsigned> burstPeak{0};
 
 void CountConnectionStart() {
-    unsigned live = ++liveConnections;
+    unsigned live = ++runningConnectionThreads;
     unsigned peak = burstPeak.load();
     while (live > peak && !burstPeak.compare_exchange_weak(peak, live)) {
     }
@@ -42,7 +42,7 @@ void CountConnectionStart() {
 // Called when a connection has released all it holds. The last connection of a big burst
 // gives the burst's memory back.
 void CountConnectionEnd() {
-    if (--liveConnections != 0) return;
+    if (--runningConnectionThreads != 0) return;
     if (burstPeak.exchange(0) >= kBurstWorthATrim) platform::ReleaseFreeMemory();
 }
 

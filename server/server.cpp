@@ -7,6 +7,7 @@
 #include "common/folders.h"
 #include "common/port.h"
 #include "common/text.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 
 ServerState serverState;
@@ -46,6 +47,16 @@ void ReleaseServer(ServerState& server) {
     platform::NetCleanup();
 }
 
+// The TLS library opens the files itself and would wait for ever for a writer to a FIFO
+// put in their place, so only a file that is not a folder, a FIFO or a device reaches it.
+// A file that cannot be opened here (held by another program) is left for the library to
+// report.
+bool IsOtherThanAFile(const std::wstring& path) {
+    if (platform::KindOfPath(path) == platform::PathKind::Folder) return true;
+    const platform::FileHandle file = platform::OpenFileForReading(path);
+    return file && !platform::IsDiskFile(file);
+}
+
 // Steps that load the context: false after the box has been shown.
 bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
     // Connections are not waited for: one may still be in its handshake while the process
@@ -62,8 +73,16 @@ bool LoadTlsContext(ServerState& server, platform::WindowHandle owner) {
         ShowTlsError(owner, L"SSL_CTX_new failed.");
         return false;
     }
+    if (IsOtherThanAFile(server.certPath)) {
+        showErrorBox(owner, L"Failed to load certificate (server.crt).\nnot a regular file", L"TLS Error");
+        return false;
+    }
     if (SSL_CTX_use_certificate_file(context, WideToUtf8(server.certPath).c_str(), SSL_FILETYPE_PEM) != 1) {
         ShowTlsError(owner, L"Failed to load certificate (server.crt).");
+        return false;
+    }
+    if (IsOtherThanAFile(server.keyPath)) {
+        showErrorBox(owner, L"Failed to load private key (server.key).\nnot a regular file", L"TLS Error");
         return false;
     }
     if (SSL_CTX_use_PrivateKey_file(context, WideToUtf8(server.keyPath).c_str(), SSL_FILETYPE_PEM) != 1) {

@@ -142,8 +142,12 @@ int HostProcess::WaitMilliseconds(int limit) {
 }
 
 int HostProcess::Stop() {
+    return StopWith(UnderWine() ? SIGINT : SIGTERM);
+}
+
+int HostProcess::StopWith(int signal) {
     if (pid_ < 0) return exitCode_;
-    kill(pid_, UnderWine() ? SIGINT : SIGTERM);
+    kill(pid_, signal);
     if (WaitMilliseconds(kHangLimitMs) >= 0) return exitCode_;
     kill(pid_, SIGKILL);
     WaitMilliseconds(kHangLimitMs);

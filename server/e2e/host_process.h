@@ -42,6 +42,9 @@ public:
     // code, or -1 when it did not end in time and had to be killed.
     int Stop();
 
+    // The same with the given signal (SIGINT is Ctrl+C, SIGHUP a closed terminal).
+    int StopWith(int signal);
+
     // The exit code of a host that ends by itself, or -1 when it did not end in time.
     int WaitForExit();
 

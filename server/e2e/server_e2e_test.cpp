@@ -1,11 +1,13 @@
 // The console host end to end: a real process, real files, a real TLS client sending raw
 // bytes, whole responses and whole log lines compared.
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -376,16 +378,21 @@ TEST(HostLifecycle, ExitWaitsForALineBeingWrittenAndEndsWithCodeZero) {
 }
 
 TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
-    HostProcess host;
-    int port = FreePort();
-    ASSERT_TRUE(host.Start(port)) << host.Stderr();
-    EXPECT_EQ(host.LogTexts(), std::vector<std::string>{" [INFO] Server started"});
-    std::string out = host.Stdout();
-    EXPECT_NE(out.find("https://localhost:" + std::to_string(port) + "/"), std::string::npos) << out;
-    EXPECT_NE(out.find("Pellwick.log"), std::string::npos) << out;
-    EXPECT_EQ(host.Stop(), 0);
-    EXPECT_FALSE(PortAnswers(port));
-    EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [INFO] Server stopped"}));
+    // A kill, Ctrl+C and a closed terminal end it alike; a Windows host hears only Ctrl+C.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        HostProcess host;
+        if (host.UnderWine() && signal != SIGINT) continue;
+        int port = FreePort();
+        ASSERT_TRUE(host.Start(port)) << host.Stderr();
+        EXPECT_EQ(host.LogTexts(), std::vector<std::string>{" [INFO] Server started"});
+        std::string out = host.Stdout();
+        EXPECT_NE(out.find("https://localhost:" + std::to_string(port) + "/"), std::string::npos) << out;
+        EXPECT_NE(out.find("Pellwick.log"), std::string::npos) << out;
+        EXPECT_EQ(host.StopWith(signal), 0) << signal;
+        EXPECT_FALSE(PortAnswers(port));
+        EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [INFO] Server stopped"}))
+            << signal;
+    }
 }
 
 struct StartFailure {
@@ -420,6 +427,36 @@ TEST(HostLifecycle, FailedStartsShowTheirBoxTextAndLeaveNothingBehind) {
         }
         EXPECT_FALSE(PortAnswers(port)) << c.name;
         EXPECT_TRUE(host.LogTexts().empty()) << c.name;
+    }
+}
+
+// A folder or a FIFO in place of the certificate or the key is refused at once: nothing
+// is left waiting for a FIFO's writer, with the signals that would end it held back.
+TEST(HostLifecycle, AFolderOrAFifoInPlaceOfATlsFileIsRefused) {
+    struct NotAFile {
+        TlsFiles files;
+        const char* name;
+        bool fifo;
+        std::string expected;  // stderr from its start
+    };
+    const std::string certificate = "TLS Error\nFailed to load certificate (server.crt).\nnot a regular file\n";
+    const std::string key = "TLS Error\nFailed to load private key (server.key).\nnot a regular file\n";
+    const NotAFile cases[] = {
+        {{"", "server.key"}, "server.crt", false, certificate},
+        {{"server.crt", ""}, "server.key", false, key},
+        {{"", "server.key"}, "server.crt", true, certificate},
+        {{"server.crt", ""}, "server.key", true, key},
+    };
+    for (const NotAFile& c : cases) {
+        HostProcess host(c.files);
+        if (c.fifo && host.UnderWine()) continue;
+        const fs::path place = host.ExeFolder() / c.name;
+        ASSERT_TRUE(c.fifo ? mkfifo(place.c_str(), 0600) == 0 : fs::create_directory(place)) << place;
+        int port = FreePort();
+        ASSERT_TRUE(host.Launch(port)) << place;
+        EXPECT_EQ(host.WaitForExit(), 1) << place;
+        EXPECT_EQ(host.Stderr(), c.expected) << place;
+        EXPECT_TRUE(host.LogTexts().empty()) << place;
     }
 }
 
