@@ -161,10 +161,18 @@ std::string SubjectAltNameValue(const ComputerNames& names) {
     return value;
 }
 
-CertificatePtr MakeAuthorityCertificate(EVP_PKEY* key, const ComputerNames& names, std::time_t now) {
+// The authority's common name, which only people read. X.509 caps a common name at 64
+// characters, and a host name may have 253: a long one is cut short here, since the names
+// that count are in the constraints and the server's subjectAltName.
+std::string AuthorityCommonName(const ComputerNames& names) {
+    constexpr std::size_t kCommonNameLimit = 64;
     const std::string computer = names.dnsNames.empty() ? std::string("this computer") : names.dnsNames.front();
+    return ("Pellwick local authority for " + computer).substr(0, kCommonNameLimit);
+}
+
+CertificatePtr MakeAuthorityCertificate(EVP_PKEY* key, const ComputerNames& names, std::time_t now) {
     CertificatePtr authority = NewCertificate(key, now - kBackdateSeconds, kAuthorityDays * kSecondsPerDay,
-                                              "Pellwick local authority for " + computer, nullptr);
+                                              AuthorityCommonName(names), nullptr);
     if (authority == nullptr) return nullptr;
     X509* a = authority.get();
     const bool made = X509_set_issuer_name(a, X509_get_subject_name(a)) == 1 &&

@@ -20,12 +20,12 @@ inline constexpr wchar_t kKeyFileName[] = L"server.key";
 inline constexpr wchar_t kAuthorityCertificateFileName[] = L"Pellwick-authority.crt";
 inline constexpr wchar_t kAuthorityKeyFileName[] = L"Pellwick-authority.key";
 
-// The authority lives 10 years. The server certificate lives 825 days, the longest that
-// phones accept even from an authority the user trusts; it is made again once fewer than
-// 30 days are left. Its validity starts a day before it is made, so that a device whose
+// The authority lives 10 years. The server certificate lives 397 days, the public limit for
+// server certificates, so that no client's policy can refuse it; no device trusts it itself,
+// and it is made again once fewer than 30 days are left, so its short life costs nothing. Its validity starts a day before it is made, so that a device whose
 // clock is a few hours behind accepts it at once.
 inline constexpr int kAuthorityDays = 3652;
-inline constexpr int kCertificateDays = 825;
+inline constexpr int kCertificateDays = 397;
 inline constexpr int kRenewalDays = 30;
 inline constexpr int kBackdateSeconds = 24 * 60 * 60;
 

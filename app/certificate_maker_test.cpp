@@ -154,6 +154,24 @@ TEST(CertificateMaker, TheComputersNamesAreAsciiHostNamesAndItsAddressesPrivate)
     EXPECT_EQ(names.addresses, (std::vector<std::string>{"192.168.1.20", "10.1.2.3", "172.16.0.1", "172.31.255.255"}));
 }
 
+// A common name holds at most 64 characters and a host name up to 253: however long the
+// computer's name, the pair is made and names it in full where it counts.
+TEST(CertificateMaker, AnyLengthOfHostNameGetsAnAuthorityAndAPairForIt) {
+    for (std::size_t length : {15u, 36u, 63u, 253u}) {
+        std::string host;
+        while (host.size() < length) host += host.size() % 64 == 63 ? '.' : 'h';
+        TempFolder folder;
+        const CertificateResult result = CheckCertificates(RequestFor(folder, {{host}, {}}));
+        ASSERT_EQ(result.outcome, CertificateOutcome::Made) << length << ": " << WideToUtf8(result.detail);
+        const CertificatePtr authority = ReadCertificate(folder.path() / "Pellwick-authority.crt");
+        const CertificatePtr certificate = ReadCertificate(folder.path() / "server.crt");
+        char name[128] = "";
+        X509_NAME_get_text_by_NID(X509_get_subject_name(authority.get()), NID_commonName, name, sizeof name);
+        EXPECT_EQ(std::string(name), ("Pellwick local authority for " + host).substr(0, 64)) << length;
+        EXPECT_EQ(VerifyFor(authority.get(), certificate.get(), host, false), X509_V_OK) << length;
+    }
+}
+
 TEST(CertificateMaker, TheServerCertificateVerifiesAgainstTheAuthorityForEachNameAndAddress) {
     TempFolder folder;
     const CertificateResult result = CheckCertificates(RequestFor(folder));
@@ -175,7 +193,7 @@ TEST(CertificateMaker, TheServerCertificateVerifiesAgainstTheAuthorityForEachNam
     ASSERT_NE(certificate, nullptr);
     EXPECT_EQ(EVP_PKEY_get_base_id(X509_get0_pubkey(certificate.get())), EVP_PKEY_EC);
     EXPECT_EQ(EVP_PKEY_get_bits(X509_get0_pubkey(certificate.get())), 256);
-    for (const auto& [made, days] : {std::pair{certificate.get(), 825}, std::pair{authority.get(), 3652}}) {
+    for (const auto& [made, days] : {std::pair{certificate.get(), 397}, std::pair{authority.get(), 3652}}) {
         int span = 0;
         int seconds = 0;
         ASSERT_EQ(ASN1_TIME_diff(&span, &seconds, X509_get0_notBefore(made), X509_get0_notAfter(made)), 1);
@@ -209,7 +227,7 @@ TEST(CertificateMaker, TheServerCertificateVerifiesAgainstTheAuthorityForEachNam
     // Before its first day (made one day early for clocks that lag) and after its last.
     EXPECT_EQ(VerifyFor(authority.get(), certificate.get(), "localhost", false, kNow - 2 * kDay),
               X509_V_ERR_CERT_NOT_YET_VALID);
-    EXPECT_EQ(VerifyFor(authority.get(), certificate.get(), "localhost", false, kNow + 825 * kDay),
+    EXPECT_EQ(VerifyFor(authority.get(), certificate.get(), "localhost", false, kNow + 397 * kDay),
               X509_V_ERR_CERT_HAS_EXPIRED);
 
     // Another folder gets another authority: no two computers share one.
@@ -266,8 +284,11 @@ TEST(CertificateMaker, RenewalKeepsTheAuthorityAndMakesTheServerCertificateAgain
     for (const Case& c : {
              Case{"nothing due", kComputer, kNow, false, false, CertificateOutcome::Sound},
              Case{"an address gone", fewer, kNow, false, false, CertificateOutcome::Sound},
-             Case{"31 days left", kComputer, kNow + 793 * kDay, false, false, CertificateOutcome::Sound},
-             Case{"29 days left", kComputer, kNow + 795 * kDay, false, false, CertificateOutcome::Renewed},
+             // The pair's life began a day before kNow.
+             Case{"31 days left", kComputer, kNow + (kCertificateDays - 1 - 31) * kDay, false, false,
+                  CertificateOutcome::Sound},
+             Case{"29 days left", kComputer, kNow + (kCertificateDays - 1 - 29) * kDay, false, false,
+                  CertificateOutcome::Renewed},
              Case{"expired", kComputer, kNow + 900 * kDay, false, true, CertificateOutcome::Renewed},
              Case{"a new address", moved, kNow, false, true, CertificateOutcome::Renewed},
              Case{"/renew", kComputer, kNow, true, false, CertificateOutcome::Renewed},

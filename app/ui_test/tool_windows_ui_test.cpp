@@ -473,10 +473,11 @@ TEST_F(ToolWindowsUi, ImportCopiesTheChosenFileOverOneOfTheSameName) {
 }
 
 // Several names typed at once, each in quotes, come back from the dialog as a folder and
-// names; each is copied.
+// names; each is copied, and served at the address a browser makes for its name.
 TEST_F(ToolWindowsUi, ImportCopiesEveryFileOfAMultipleChoice) {
     TempFolder source;
-    const std::vector<std::wstring> names = {L"first.txt", L"second name.txt", L"third.html"};
+    const std::vector<std::wstring> names = {L"first.txt", L"second name.txt", L"caf\u00e9 menu.txt",
+                                             L"\U0001F600 smile.txt", L"third.html"};
     for (const std::wstring& name : names) WriteFileBytes(source.path() / name, "copied\n");
     HWND main = nullptr;
     HWND manager = StartAndOpenFileManager(main);
@@ -500,6 +501,9 @@ TEST_F(ToolWindowsUi, ImportCopiesEveryFileOfAMultipleChoice) {
     EXPECT_TRUE(WaitUntil([&] { return WebRootFiles() == Sorted(names); }));
     EXPECT_TRUE(WaitUntil([&] { return Sorted(ListBoxItems(FileList(manager))) == Sorted(names); }));
     for (const std::wstring& name : names) EXPECT_EQ(ReadFileBytes(WebRootFolder() / name), "copied\n");
+    for (const char* target : {"/first.txt", "/second%20name.txt", "/caf%C3%A9%20menu.txt", "/%F0%9F%98%80%20smile.txt"}) {
+        EXPECT_EQ(TlsExchange(kPort, GetRequest(target)), TextFileResponse("copied\n")) << target;
+    }
     CloseAndExpectExitZero();
 }
 
