@@ -29,11 +29,6 @@ inline constexpr int kCertificateDays = 397;
 inline constexpr int kRenewalDays = 30;
 inline constexpr int kBackdateSeconds = 24 * 60 * 60;
 
-// The key type of both certificates. ECDSA P-256: a full handshake costs the server a
-// fraction of what an RSA-2048 signature does, and every browser accepts it.
-enum class KeyType { EcdsaP256, Rsa2048 };
-inline constexpr KeyType kKeyType = KeyType::EcdsaP256;
-
 // The address ranges the authority may vouch for, in OpenSSL's "address/mask" notation:
 // loopback, and the whole private ranges, so that a new address on another network needs
 // a new server certificate but no new trust step.

@@ -9,9 +9,7 @@
 namespace {
 
 std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
+    for (wchar_t& c : text) c = AsciiLowerCase(c);
     return text;
 }
 

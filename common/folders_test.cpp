@@ -25,7 +25,8 @@ TEST(Folders, WebRootAndLogLieInPellwickUnderTheUsersDataFolder) {
     ASSERT_TRUE(EnsureFolder(GetLogFolder()));
     WriteFileBytes(GetLogFilePath(), "line");
     EXPECT_EQ(ReadFileBytes(pellwick / "Log" / "Pellwick.log"), "line");
-    EXPECT_EQ(fs::path(GetLogFilePath()).parent_path(), fs::path(GetLogFolder()).parent_path());
+    WriteFileBytes(GetLogFolder() + L"beside.txt", "beside");
+    EXPECT_EQ(ReadFileBytes(pellwick / "Log" / "beside.txt"), "beside");
 }
 
 // The certificate and the key are looked for in the folder that holds this very program.

@@ -15,6 +15,12 @@ std::string WideToUtf8(std::wstring_view wide);
 // line never blanks the whole text.
 std::wstring Utf8ToWide(std::string_view utf8);
 
+// The letter in lower case when it is an ASCII capital, else itself: what protocol words,
+// host names, switches and extensions compare by, never the user's language.
+constexpr wchar_t AsciiLowerCase(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
 // The system's message for a system or socket error code with trailing carriage returns,
 // line feeds and spaces removed (a final full stop stays); "" when the system has none.
 std::wstring WindowsErrorText(std::uint32_t code);

@@ -1,6 +1,8 @@
 #include "platform/sockets.h"
 
+#include <atomic>
 #include <cstring>
+#include <optional>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -27,6 +29,9 @@ public:
 private:
     bool started_;
 };
+
+// Set once the process's own start (StartNetworkForProcess) has succeeded; it never ends.
+std::atomic<bool> processHoldsNetwork{false};
 
 sockaddr_in IPv4Address(std::uint16_t port) {
     sockaddr_in address;
@@ -71,7 +76,7 @@ void StartNetworkForProcess() {
         WSADATA data = {};
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
-    static_cast<void>(started);
+    processHoldsNetwork = started;
 }
 
 bool NetStartup() {
@@ -187,12 +192,13 @@ std::string PeerAddressNumericText(const PeerAddress& peer) {
     return text;
 }
 
-// Starts Winsock for itself, so it works before NetStartup and from any thread. True when
+// Needs Winsock of its own only where the process holds none (a test program, say), so that
+// the status panel's tick does not start and end the library every 800 ms. True when
 // the connect to 127.0.0.1:port completes within 200 ms; a refused, failed or slower one
 // gives false after at most those 200 ms.
 bool ProbeLocalPort(std::uint16_t port) {
-    const WinsockSession session;
-    if (!session.started()) return false;
+    std::optional<WinsockSession> session;
+    if (!processHoldsNetwork && !session.emplace().started()) return false;
     const SocketHandle probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!probe) return false;
     sockaddr_in address = IPv4Address(port);

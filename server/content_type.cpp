@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/text.h"
+
 namespace {
 
 struct ContentTypeRule {
@@ -25,14 +27,10 @@ constexpr ContentTypeRule kContentTypes[] = {
 
 constexpr std::string_view kDefaultContentType = "application/octet-stream";
 
-wchar_t FoldCase(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 // Case-insensitive substring search; the patterns are all ASCII, so folding ASCII letters
 // is all the case-insensitivity they can need.
 bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view pattern) {
-    auto equal = [](wchar_t a, wchar_t b) { return FoldCase(a) == FoldCase(b); };
+    auto equal = [](wchar_t a, wchar_t b) { return AsciiLowerCase(a) == AsciiLowerCase(b); };
     return std::search(text.begin(), text.end(), pattern.begin(), pattern.end(), equal) != text.end();
 }
 

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "server/content_type.h"
@@ -20,14 +21,10 @@ bool IsSlash(wchar_t c) {
     return c == L'/' || c == L'\\';
 }
 
-wchar_t UpperAscii(wchar_t c) {
-    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+        if (AsciiLowerCase(a[i]) != AsciiLowerCase(b[i])) return false;
     }
     return true;
 }

@@ -1,10 +1,10 @@
 #include "server/server.h"
 
-#include <openssl/err.h>
 #include <system_error>
 
 #include "common/event_log.h"
 #include "common/folders.h"
+#include "common/openssl_error.h"
 #include "common/port.h"
 #include "common/text.h"
 #include "platform/files.h"
@@ -170,12 +170,7 @@ void StopServer() {
 }
 
 void ShowTlsError(platform::WindowHandle owner, const std::wstring& text) {
-    char buffer[256] = {};
-    ERR_error_string_n(ERR_get_error(), buffer, sizeof buffer);
-    // The rest of the queue belongs to this failure too; left queued, its earliest entry
-    // would be shown for the next, unrelated failure.
-    ERR_clear_error();
-    showErrorBox(owner, text + L"\nOpenSSL: " + Utf8ToWide(buffer), L"TLS Error");
+    showErrorBox(owner, text + L"\nOpenSSL: " + TakeOpenSslErrorText(), L"TLS Error");
 }
 
 void SetErrorBoxFunction(ErrorBoxFunction show) {

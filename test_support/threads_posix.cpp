@@ -11,6 +11,10 @@ long CurrentSystemThreadId() {
     return static_cast<long>(gettid());
 }
 
+bool SystemTellsWhenThreadsSleep() {
+    return true;
+}
+
 // The third field of /proc/self/task/<id>/stat is the task's state: "S" while it sleeps
 // in the kernel, as a thread that waits for a futex does.
 bool WaitUntilThreadSleeps(long systemThreadId) {

@@ -6,6 +6,10 @@ long CurrentSystemThreadId() {
     return static_cast<long>(GetCurrentThreadId());
 }
 
+bool SystemTellsWhenThreadsSleep() {
+    return false;
+}
+
 bool WaitUntilThreadSleeps(long) {
     return false;
 }
