@@ -1,6 +1,7 @@
 #include "app/certificate_maker.h"
 
 #include <openssl/bn.h>
+#include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -96,6 +97,33 @@ std::wstring OpenSslFailure(const wchar_t* step) {
     return std::wstring(step) + L" failed.\nOpenSSL: " + TakeOpenSslErrorText();
 }
 
+bool SignatureIntegersAreFull(const X509* certificate) {
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, certificate);
+    if (signature == nullptr) return false;
+    const unsigned char* der = ASN1_STRING_get0_data(signature);
+    std::unique_ptr<ECDSA_SIG, decltype(&ECDSA_SIG_free)> parsed(
+        d2i_ECDSA_SIG(nullptr, &der, ASN1_STRING_length(signature)), ECDSA_SIG_free);
+    const BIGNUM* r = nullptr;
+    const BIGNUM* s = nullptr;
+    if (parsed != nullptr) ECDSA_SIG_get0(parsed.get(), &r, &s);
+    return r != nullptr && s != nullptr && BN_num_bytes(r) == 32 && BN_num_bytes(s) == 32;
+}
+
+}  // namespace
+
+bool SignCertificate(X509* certificate, EVP_PKEY* key) {
+    // ECDSA picks a new random nonce at each signing, so a short integer is gone at the next
+    // try; 64 tries leave a chance of (1/128)^64 that all are short.
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        if (X509_sign(certificate, key, EVP_sha256()) <= 0) return false;
+        if (SignatureIntegersAreFull(certificate)) return true;
+    }
+    return false;
+}
+
+namespace {
+
 // A random positive 127-bit serial number: two certificates never share one.
 bool SetRandomSerial(X509* certificate) {
     unsigned char bytes[16];
@@ -180,7 +208,7 @@ CertificatePtr MakeAuthorityCertificate(EVP_PKEY* key, const ComputerNames& name
                       AddExtension(a, a, NID_key_usage, "critical,keyCertSign,cRLSign") &&
                       AddExtension(a, a, NID_subject_key_identifier, "hash") &&
                       AddExtension(a, a, NID_name_constraints, NameConstraintsValue(names.dnsNames)) &&
-                      X509_sign(a, key, EVP_sha256()) > 0;
+                      SignCertificate(a, key);
     return made ? std::move(authority) : nullptr;
 }
 
@@ -199,7 +227,7 @@ CertificatePtr MakeServerCertificate(EVP_PKEY* key, X509* authority, EVP_PKEY* a
                       AddExtension(s, authority, NID_subject_key_identifier, "hash") &&
                       AddExtension(s, authority, NID_authority_key_identifier, "keyid:always") &&
                       AddExtension(s, authority, NID_subject_alt_name, SubjectAltNameValue(names)) &&
-                      X509_sign(s, authorityKey, EVP_sha256()) > 0;
+                      SignCertificate(s, authorityKey);
     return made ? std::move(server) : nullptr;
 }
 

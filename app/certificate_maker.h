@@ -10,6 +10,8 @@
 // computer gets a new address) without a new trust step on any device.
 #pragma once
 
+#include <openssl/types.h>
+
 #include <array>
 #include <ctime>
 #include <string>
@@ -127,3 +129,9 @@ bool ReadAuthorityForStore(const std::wstring& folder, AuthorityForStore& author
 
 // The thumbprint as Windows shows it: 40 upper-case hex digits.
 std::string ThumbprintText(const std::array<unsigned char, 20>& thumbprint);
+
+// Signs the certificate with the key (ECDSA P-256, SHA-256) so that r and s of the signature
+// both take their full 32 bytes. About one signature in 128 has a shorter integer: sound
+// DER, which Windows accepts, but Wine's verifier refuses it as a bad signature, and a
+// Pellwick.exe tried under Wine would then be refused once in a while at random.
+bool SignCertificate(X509* certificate, EVP_PKEY* key);
