@@ -49,7 +49,7 @@ int RunConsoleHost() {
     platform::PrepareForTermination();
     platform::StartNetworkForProcess();
     SetErrorBoxFunction(PrintErrorBox);
-    CheckCertificatesBeforeStart(GetExeFolder(), nullptr, PrintErrorBox);
+    CheckCertificatesBeforeStart(GetExeFolder(), nullptr, {PrintErrorBox});
     if (!StartServer(nullptr)) return 1;
     platform::WriteStdout(ServingReport());
     platform::WaitForTermination();

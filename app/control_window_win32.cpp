@@ -68,9 +68,10 @@ void SetStartStopText(HWND window, bool running) {
     SetWindowTextW(GetDlgItem(window, IDC_START_STOP), running ? L"Stop server" : L"Start server");
 }
 
-// Every start first renews a certificate of ours that is due, and warns of an expired one.
+// Every start first makes a missing pair or renews one of ours that is due, and warns of
+// an expired one.
 bool CheckAndStartServer(HWND window) {
-    CheckCertificatesBeforeStart(GetExeFolder(), window, platform::ShowErrorBox);
+    CheckCertificatesBeforeStart(GetExeFolder(), window, {platform::ShowErrorBox, platform::AskYesNo});
     return StartServer(window);
 }
 

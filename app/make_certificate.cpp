@@ -2,8 +2,9 @@
 
 #include <ctime>
 
-#include "app/certificate_maker.h"
+#include "certificates/certificate_maker.h"
 #include "common/text.h"
+#include "platform/console.h"
 #include "platform/trust_store.h"
 
 namespace {
@@ -29,14 +30,9 @@ const wchar_t kTrustQuestion[] =
     L"certificate authority.\n\nOther devices trust it once each: copy Pellwick-authority.crt from this folder to "
     L"them (never the .key file).";
 
-// The trust step's exit code and the sentence that says its outcome.
-int Trust(const std::wstring& folder, std::wstring& text) {
-    AuthorityForStore authority;
-    std::wstring detail;
-    if (!ReadAuthorityForStore(folder, authority, detail)) {
-        text = detail;
-        return kExitFailed;
-    }
+}  // namespace
+
+int TrustAuthority(const AuthorityFile& authority, std::wstring& text) {
     std::uint32_t error = 0;
     switch (platform::TrustInUserRootStore(authority.der, error)) {
         case platform::TrustStoreOutcome::Done:
@@ -59,10 +55,12 @@ int Trust(const std::wstring& folder, std::wstring& text) {
     return kExitFailed;
 }
 
+namespace {
+
 int Untrust(const std::wstring& folder, std::wstring& text) {
-    AuthorityForStore authority;
+    AuthorityFile authority;
     std::wstring detail;
-    if (!ReadAuthorityForStore(folder, authority, detail)) {
+    if (!ReadAuthorityFile(folder, authority, detail)) {
         text = detail;
         return kExitFailed;
     }
@@ -95,10 +93,12 @@ void ForgetReplacedAuthority(const CertificateResult& result) {
     }
 }
 
-bool IsTrustedHere(const std::wstring& folder) {
-    AuthorityForStore authority;
-    std::wstring detail;
-    return ReadAuthorityForStore(folder, authority, detail) && platform::IsInUserRootStore(authority.thumbprint);
+// The authority's thumbprint on standard output, one line, for the installer to record.
+int PrintThumbprint(const std::wstring& folder, std::wstring& text) {
+    AuthorityFile authority;
+    if (!ReadAuthorityFile(folder, authority, text)) return kExitFailed;
+    platform::WriteStdout(ThumbprintText(authority.thumbprint) + "\n");
+    return kExitDone;
 }
 
 }  // namespace
@@ -124,6 +124,10 @@ MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstr
             options.untrust = true;
         } else if (word == L"newauthority" || word == L"new-authority") {
             options.newAuthority = true;
+        } else if (word == L"thumbprint") {
+            options.thumbprint = true;
+        } else if (word == L"removepair" || word == L"remove-pair") {
+            options.removePair = true;
         } else if (start > 0 && word == L"folder" && i + 1 < arguments.size()) {
             options.folder = arguments[++i];
         } else {
@@ -135,16 +139,18 @@ MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstr
 
 std::wstring MakeCertificateUsage(const std::wstring& badArgument) {
     return L"Unknown argument: " + badArgument +
-           L"\n\nUsage: MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority]";
+           L"\n\nUsage: MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority] [/thumbprint] [/removepair]";
 }
 
 int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring& folder,
                        const MakeCertificateDialogue& dialogue) {
     std::wstring text;
     int code = kExitDone;
-    if (options.untrust) {
-        code = Untrust(folder, text);
-        if (!options.silent) dialogue.tell(text, ToneOf(code));
+    if (options.untrust || options.thumbprint || options.removePair) {
+        code = options.untrust ? Untrust(folder, text)
+               : options.thumbprint ? PrintThumbprint(folder, text)
+                                    : RemovePairIfOurs(folder, text);
+        if (!options.silent && !(options.thumbprint && code == kExitDone)) dialogue.tell(text, ToneOf(code));
         return code;
     }
     CertificateRequest request;
@@ -162,17 +168,20 @@ int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring
     ForgetReplacedAuthority(result);
     code = CertificateExitCode(result.outcome);
     text = CertificateOutcomeText(result);
-    if (code == kExitDone && !options.trust && !options.silent && platform::HasUserRootStore() &&
-        !IsTrustedHere(folder)) {
+    const AuthorityFile& authority = result.authority;
+    const bool hasAuthority = authority.certificate != nullptr;
+    if (code == kExitDone && !options.trust && !options.silent && platform::HasUserRootStore() && hasAuthority &&
+        !platform::IsInUserRootStore(authority.thumbprint)) {
         if (!dialogue.ask(text + L"\n\n" + kTrustQuestion)) return code;
         std::wstring trustText;
-        code = Trust(folder, trustText);
+        code = TrustAuthority(authority, trustText);
         dialogue.tell(trustText, ToneOf(code));
         return code;
     }
     if (code == kExitDone && options.trust) {
         std::wstring trustText;
-        code = Trust(folder, trustText);
+        code = hasAuthority ? TrustAuthority(authority, trustText) : kExitFailed;
+        if (!hasAuthority) trustText = L"There is no certificate authority in " + result.authorityPath + L".";
         text += L"\n\n" + trustText;
     }
     if (!options.silent) dialogue.tell(text, ToneOf(code));

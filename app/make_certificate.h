@@ -1,6 +1,6 @@
 // What MakeCertificate.exe and make-certificate do, without their windows or terminal:
 //
-//   MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority]
+//   MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority] [/thumbprint] [/removepair]
 //
 // (each switch also as -S, --silent, --renew, --trust, --untrust, --new-authority; upper
 // or lower case; make-certificate also takes --folder DIR in place of its own folder).
@@ -12,13 +12,19 @@
 //   /trust         after the same check, when it leaves a sound pair of ours: add the
 //                  authority to the current user's Root store (Windows asks the user)
 //   /untrust       only: remove exactly the authority in the folder from that store
+//   /thumbprint    only: print the authority's SHA-1 thumbprint (40 upper-case hex digits)
+//                  on standard output, as the installer records it
+//   /removepair    only: remove server.crt and server.key when they are a pair of ours,
+//                  as an uninstallation does; a pair the user placed stays
 //   /S             no questions and no boxes; the exit code is the answer
 // Without /S and /trust, a sound pair of ours whose authority is not yet trusted by this
-// account offers the trust step. Exit codes: kExit* in certificate_maker.h.
+// account offers the trust step. Exit codes: kExit* (pellwick.conf).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "certificates/folder_facts.h"
 
 struct MakeCertificateOptions {
     bool silent = false;
@@ -26,6 +32,8 @@ struct MakeCertificateOptions {
     bool trust = false;
     bool untrust = false;
     bool newAuthority = false;
+    bool thumbprint = false;
+    bool removePair = false;
     std::wstring folder;       // --folder DIR; empty: the executable's folder
     std::wstring badArgument;  // the first argument that is none of the above; empty when all are
 };
@@ -43,6 +51,10 @@ struct MakeCertificateDialogue {
 // never call the dialogue.
 int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring& folder,
                        const MakeCertificateDialogue& dialogue);
+
+// The trust step for the authority: adds it to the current user's Root store (Windows asks
+// the user). Its exit code, and in `text` the sentence that says the outcome.
+int TrustAuthority(const AuthorityFile& authority, std::wstring& text);
 
 // The usage text for a bad argument.
 std::wstring MakeCertificateUsage(const std::wstring& badArgument);

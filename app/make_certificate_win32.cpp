@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/certificate_maker.h"
+#include "certificates/certificate_maker.h"
 #include "app/make_certificate.h"
 #include "platform/folders.h"
 

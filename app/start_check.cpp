@@ -2,23 +2,57 @@
 
 #include <ctime>
 
-#include "app/certificate_maker.h"
+#include "app/make_certificate.h"
+#include "certificates/certificate_maker.h"
 #include "platform/folders.h"
+#include "platform/trust_store.h"
+
+namespace {
+
+const wchar_t kNewAuthorityQuestion[] =
+    L"\n\nBrowsers warn about Pellwick's pages until this authority is trusted. Trust it in this account's "
+    L"browsers now? Windows will ask you to confirm.";
+
+// A new authority made at this start: browsers warn until it is trusted, so the trust step
+// is offered at once.
+void OfferTrust(platform::WindowHandle owner, const CertificateResult& result, const StartCheckDialogue& dialogue) {
+    if (!platform::HasUserRootStore() ||
+        !dialogue.ask(owner, CertificateOutcomeText(result) + kNewAuthorityQuestion, L"New certificate authority")) {
+        return;
+    }
+    std::wstring text;
+    const int code = TrustAuthority(result.authority, text);
+    if (code != kExitDone && code != kExitTrustDeclined) dialogue.notify(owner, text, L"Certificate authority");
+}
+
+}  // namespace
 
 void CheckCertificatesBeforeStart(const std::wstring& folder, platform::WindowHandle owner,
-                                  CertificateNoticeFunction notify) {
+                                  const StartCheckDialogue& dialogue) {
     CertificateRequest request;
     request.folder = folder;
     request.now = std::time(nullptr);
     request.atStart = true;
-    // Without an authority no pair is ours, and the names are not needed.
-    if (platform::PathExists(folder + platform::kPathSeparator + kAuthorityCertificateFileName)) {
+    request.makeMissing = dialogue.ask != nullptr;
+    // Without an authority no pair is ours, and only a pair to be made needs the names.
+    if (request.makeMissing || platform::PathExists(folder + platform::kPathSeparator + kAuthorityCertificateFileName)) {
         request.computer = CurrentComputerNames();
     }
     const CertificateResult result = CheckCertificates(request);
-    if (!result.pairExpired) return;
-    notify(owner, ExpiredCertificateText(result.certPath, result.outcome != CertificateOutcome::UserPair, result.detail),
-           L"Certificate expired");
+    if (result.outcome == CertificateOutcome::Made && result.madeAuthority) {
+        OfferTrust(owner, result, dialogue);
+    } else if (result.reason == CertificateReason::AuthorityEnding ||
+               result.reason == CertificateReason::AuthorityExpired) {
+        dialogue.notify(owner,
+                        CertificateOutcomeText(result) +
+                            L"\n\nRun MakeCertificate with /newauthority in Pellwick's folder to make it.",
+                        L"Certificate authority expiring");
+    } else if (result.pairExpired) {
+        dialogue.notify(owner,
+                        ExpiredCertificateText(result.certPath, result.outcome != CertificateOutcome::UserPair,
+                                               result.detail),
+                        L"Certificate expired");
+    }
 }
 
 std::wstring ExpiredCertificateText(const std::wstring& certPath, bool ours, const std::wstring& detail) {

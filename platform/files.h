@@ -72,8 +72,8 @@ bool ReadFileRange(const FileHandle& file, std::uint64_t offset, char* buffer, s
 // open. False when it could not be opened or written.
 bool AppendToFile(const std::wstring& path, std::string_view bytes);
 
-// Creates the file with exactly these bytes, only when nothing exists at the path yet
-// (never replaces a file). POSIX makes it readable by its owner only (0600), because a
+// Creates the file with exactly these bytes, on disk when it returns (POSIX fsync,
+// Windows FlushFileBuffers), only when nothing exists at the path yet (never replaces a file). POSIX makes it readable by its owner only (0600), because a
 // private key is written this way; Windows gives it the folder's inherited access. On a
 // failure `error` is the system's error code and no partial file is left behind.
 bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_t& error);
@@ -85,5 +85,9 @@ bool DeleteFileAt(const std::wstring& path);
 // rename; Windows MoveFileExW with MOVEFILE_REPLACE_EXISTING). On a failure `error` is the
 // system's error code and both files are as they were.
 bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t& error);
+
+// Puts the folder's own entries (names made, renamed, removed) on disk, where the system
+// keeps them apart from the files' bytes (POSIX fsync of the folder); nothing on Windows.
+void FlushFolder(const std::wstring& folder);
 
 }  // namespace platform

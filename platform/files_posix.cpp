@@ -85,6 +85,9 @@ bool WriteNewFile(const std::wstring& path, std::string_view bytes, std::uint32_
     }
     errno = 0;
     error = WriteAllBytes(fd, bytes) ? 0 : static_cast<std::uint32_t>(errno == 0 ? EIO : errno);
+    // On disk before the caller renames it into place: a rename that outlives a power cut
+    // must never bring in a file whose bytes did not.
+    if (error == 0 && fsync(fd) != 0) error = static_cast<std::uint32_t>(errno);
     if (close(fd) != 0 && error == 0) error = static_cast<std::uint32_t>(errno);
     if (error != 0) unlink(narrow.c_str());
     return error == 0;
@@ -105,6 +108,14 @@ bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t&
     if (rename(narrowFrom.c_str(), narrowTo.c_str()) == 0) return true;
     error = static_cast<std::uint32_t>(errno);
     return false;
+}
+
+void FlushFolder(const std::wstring& folder) {
+    const std::string narrow = WideToUtf8Text(folder);
+    const int fd = narrow.empty() ? -1 : open(narrow.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
 }
 
 }  // namespace platform

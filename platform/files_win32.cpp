@@ -120,4 +120,8 @@ bool RenameOver(const std::wstring& from, const std::wstring& to, std::uint32_t&
     return false;
 }
 
+void FlushFolder(const std::wstring&) {
+    // NTFS logs its renames itself; a folder cannot be flushed as a file is.
+}
+
 }  // namespace platform

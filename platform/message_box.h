@@ -12,4 +12,8 @@ using WindowHandle = void*;
 // Without a window system: the caption on one line and the text below it, on stderr.
 void ShowErrorBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
 
+// Windows: a modal MessageBoxW with Yes and No and the question icon; true for Yes.
+// Without a window system there is no one to answer: the caption and text on stderr, No.
+bool AskYesNo(WindowHandle owner, const std::wstring& textAndQuestion, const std::wstring& caption);
+
 }  // namespace platform

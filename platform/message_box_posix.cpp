@@ -9,4 +9,9 @@ void ShowErrorBox(WindowHandle, const std::wstring& text, const std::wstring& ca
     WriteStderr(WideToUtf8Text(caption) + "\n" + WideToUtf8Text(text) + "\n");
 }
 
+bool AskYesNo(WindowHandle owner, const std::wstring& textAndQuestion, const std::wstring& caption) {
+    ShowErrorBox(owner, textAndQuestion, caption);
+    return false;
+}
+
 }  // namespace platform

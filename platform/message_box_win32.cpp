@@ -8,4 +8,9 @@ void ShowErrorBox(WindowHandle owner, const std::wstring& text, const std::wstri
     MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption.c_str(), MB_ICONERROR);
 }
 
+bool AskYesNo(WindowHandle owner, const std::wstring& textAndQuestion, const std::wstring& caption) {
+    return MessageBoxW(static_cast<HWND>(owner), textAndQuestion.c_str(), caption.c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 }  // namespace platform

@@ -2,6 +2,8 @@
 // it is on, as the system reports them now (nothing is cached: both change).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,11 @@ namespace platform {
 // (getaddrinfo with AI_CANONNAME), when that differs. Empty when the system has none.
 std::vector<std::wstring> ComputerNames();
 
-// The IPv4 addresses of the network interfaces that are up, dotted, loopback included
-// (Windows: GetAdaptersAddresses; POSIX: getifaddrs). Empty when they cannot be listed.
-std::vector<std::string> InterfaceIPv4Addresses();
+// An IPv4 address as its four bytes, in network order (the first is the 10 of 10.1.2.3).
+using IPv4Address = std::array<std::uint8_t, 4>;
+
+// The IPv4 addresses of the network interfaces that are up, loopback included (Windows:
+// GetAdaptersAddresses; POSIX: getifaddrs). Empty when they cannot be listed.
+std::vector<IPv4Address> InterfaceIPv4Addresses();
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include "platform/network_names.h"
 
-#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
@@ -48,8 +47,8 @@ std::vector<std::wstring> ComputerNames() {
     return names;
 }
 
-std::vector<std::string> InterfaceIPv4Addresses() {
-    std::vector<std::string> addresses;
+std::vector<IPv4Address> InterfaceIPv4Addresses() {
+    std::vector<IPv4Address> addresses;
     ifaddrs* first = nullptr;
     if (getifaddrs(&first) != 0) return addresses;
     const std::unique_ptr<ifaddrs, InterfacesFree> list(first);
@@ -57,8 +56,8 @@ std::vector<std::string> InterfaceIPv4Addresses() {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
         if ((entry->ifa_flags & IFF_UP) == 0) continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        char text[INET_ADDRSTRLEN] = "";
-        if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr) addresses.emplace_back(text);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&address->sin_addr);
+        addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
     }
     return addresses;
 }

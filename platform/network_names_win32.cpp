@@ -32,8 +32,8 @@ std::vector<std::wstring> ComputerNames() {
     return names;
 }
 
-std::vector<std::string> InterfaceIPv4Addresses() {
-    std::vector<std::string> addresses;
+std::vector<IPv4Address> InterfaceIPv4Addresses() {
+    std::vector<IPv4Address> addresses;
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     std::vector<unsigned char> buffer;
@@ -53,8 +53,7 @@ std::vector<std::string> InterfaceIPv4Addresses() {
             if (address == nullptr || address->sa_family != AF_INET) continue;
             const auto* bytes = reinterpret_cast<const unsigned char*>(
                 &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-            addresses.push_back(std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-                                std::to_string(bytes[2]) + "." + std::to_string(bytes[3]));
+            addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
         }
     }
     return addresses;

@@ -57,10 +57,6 @@ rm -f "$setup" "$zip"
 defines=(-DNAMES="$names_nsh" -DSTAGE="$stage" -DICON="$icon" -DOUTFILE="$setup"
          -DWELCOME_BITMAP="$welcome_bitmap")
 [ $signing = yes ] && defines+=(-DSIGN="$top/tools/windows/sign.sh")
-# MakeCertificate.exe's exit codes, which the installer reads, from where the program has them.
-while read -r exit_name exit_value; do
-  defines+=(-DEXIT_"$exit_name"="$exit_value")
-done < <(sed -n 's/^inline constexpr int kExit\([A-Za-z]*\) = \([0-9]*\);.*/\1 \2/p' "$top/app/certificate_maker.h")
 makensis -V2 -INPUTCHARSET UTF8 "${defines[@]}" "$top/tools/windows/release/pellwick.nsi" >&2
 [ $signing = yes ] && "$top/tools/windows/sign.sh" "$setup"
 (cd "$build/stage" && zip -q -X -r "$zip" "$name-win64")

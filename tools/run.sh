@@ -16,13 +16,14 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/common.sh"
 
-# Exit codes of the maker (app/certificate_maker.h): 0 ours and sound, 2 a pair placed by
-# hand; anything else stops here, after the maker's own message.
+# Exit codes of the maker (pellwick.conf): done, or a pair placed by hand; anything else
+# stops here, after the maker's own message.
 check_maker_exit() {  # code
-  case $1 in
-    0|2) ;;
-    *) echo "The certificate maker ended with exit code $1 (see app/certificate_maker.h)." >&2; exit 1 ;;
-  esac
+  local exit_done exit_user_pair
+  exit_done=$(. "$top/pellwick.conf" && echo "$exit_done")
+  exit_user_pair=$(. "$top/pellwick.conf" && echo "$exit_user_pair")
+  [ "$1" = "$exit_done" ] || [ "$1" = "$exit_user_pair" ] ||
+    { echo "The certificate maker ended with exit code $1 (see pellwick.conf)." >&2; exit 1; }
 }
 
 # One command for Chromium's database and one for each Firefox profile, which keeps its own.

@@ -199,6 +199,30 @@ TEST_F(ControlWindowUi, PortHeldByAnotherListenerShowsTheBindBoxThenInUse) {
     CloseAndExpectExitZero();
 }
 
+// A folder with no certificate at all: the start makes the authority and the pair, offers
+// the trust step in one box, and serves with the pair whatever the answer.
+TEST_F(ControlWindowUi, AnEmptyFolderGetsAnAuthorityAndAPairAndTheTrustStepIsOffered) {
+    Launch(nullptr, nullptr);
+    HWND box = WaitForMessageBox(app_.id(), L"New certificate authority");
+    ASSERT_NE(box, nullptr) << DescribeWindows(app_.id());
+    const std::wstring text = MessageBoxText(box);
+    const std::wstring head = L"Made Pellwick's certificate authority for this computer, " +
+                              (folder_->folder() / L"Pellwick-authority.crt").wstring();
+    EXPECT_EQ(text.substr(0, head.size()), head) << testing::PrintToString(text);
+    EXPECT_NE(text.find(L"Trust it in this account's browsers now?"), std::wstring::npos);
+    EXPECT_TRUE(SaveScreenshot(box, ScreenshotFile("box_new_authority.bmp")));
+    ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+
+    HWND main = WaitForMain();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitForLamp(main, kLampGreen));
+    EXPECT_EQ(TlsExchange(kPort, GetRequest("/hello.txt")), TextFileResponse(kBody));
+    for (const wchar_t* name : {L"server.crt", L"server.key", L"Pellwick-authority.crt", L"Pellwick-authority.key"}) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder_->folder() / name)) << testing::PrintToString(name);
+    }
+    CloseAndExpectExitZero();
+}
+
 // A start that fails on its TLS files: which files lie beside the program, and the box
 // that must come up before the window does.
 struct FailedStartCase {

@@ -4,14 +4,13 @@
 ;   NAMES        the pellwick_names.nsh that CMake makes from pellwick.conf: VERSION (the
 ;                release's, "1.0"), VERSION4 (the same with four parts, "1.0.0.0"),
 ;                PUBLISHER (the developer the status panel names), URL (the developer's
-;                web address) and WINDOW_CLASS (the control window's class)
+;                web address), WINDOW_CLASS (the control window's class) and EXIT_*,
+;                MakeCertificate.exe's exit codes (exit_done: EXIT_Done)
 ;   STAGE        the folder holding Pellwick.exe, MakeCertificate.exe and README.txt
 ;   ICON         the application icon
 ;   WELCOME_BITMAP  the welcome and finish pages' picture (164x314, 24-bit BMP)
 ;   OUTFILE      the installer to write
 ;   SIGN         (optional) a command that signs the file named by its last argument
-;   EXIT_*       MakeCertificate.exe's exit codes, by their names in app/certificate_maker.h
-;                (kExitDone: EXIT_Done)
 ; and takes index.html from its own folder: the first page, put into an empty Web Root.
 ;
 ; Silent use: setup.exe /S [/AUTOSTART=1|0] [/RUN=1] [/TRUST=1] [/D=folder]
@@ -37,7 +36,7 @@ SetCompressor /SOLID lzma
 !define AUTHORITY_FILE "Pellwick-authority.crt"
 !define CERTIFICATE_SHORTCUT "$SMPROGRAMS\Pellwick certificate for other devices.lnk"
 !ifndef EXIT_TrustDeclined
-  !error "MakeCertificate's exit codes (EXIT_*) are given by tools/release.sh"
+  !error "MakeCertificate's exit codes (EXIT_*) come with pellwick_names.nsh"
 !endif
 
 !ifdef SIGN
@@ -180,97 +179,28 @@ Function CertificateStamp
   Exch $0
 FunctionEnd
 
-; Certificates read with Windows' own functions: the installer has no other parser.
-!macro CERTIFICATE_FILES un
-; Pushes a certificate context for the PEM or DER file named on the stack, 0 when it cannot
-; be read; the caller frees it with CertFreeCertificateContext.
-Function ${un}OpenCertificate
-  Exch $0
-  Push $1
-  Push $2
-  StrCpy $1 0
-  ; CERT_QUERY_OBJECT_FILE, CERT_QUERY_CONTENT_FLAG_CERT, CERT_QUERY_FORMAT_FLAG_ALL
-  System::Call 'crypt32::CryptQueryObject(i 1, w r0, i 2, i 14, i 0, p 0, p 0, p 0, p 0, p 0, *p 0 r1) i .r2'
-  ${If} $2 = 0
-    StrCpy $1 0
-  ${EndIf}
-  StrCpy $0 $1
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
-
+; The installer holds no certificate code of its own: MakeCertificate.exe answers.
+!macro CERTIFICATE_QUESTIONS un
 ; Pushes the SHA-1 thumbprint of $INSTDIR\Pellwick-authority.crt as 40 upper-case hex digits,
 ; the name Windows gives its entry in a certificate store; "" when there is none.
 Function ${un}AuthorityThumbprint
   Push $0
   Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $0 ""
-  Push "$INSTDIR\${AUTHORITY_FILE}"
-  Call ${un}OpenCertificate
-  Pop $1
-  ${If} $1 P<> 0
-    System::Call '*(&i20) p .r2'
-    ; CERT_SHA1_HASH_PROP_ID
-    System::Call 'crypt32::CertGetCertificateContextProperty(p r1, i 3, p r2, *i 20) i .r3'
-    ${If} $3 <> 0
-      ${For} $3 0 19
-        IntPtrOp $4 $2 + $3
-        System::Call '*$4(&i1 .r4)'
-        IntOp $4 $4 & 0xFF
-        IntFmt $4 "%02X" $4
-        StrCpy $0 "$0$4"
-      ${Next}
-    ${EndIf}
-    System::Free $2
-    System::Call 'crypt32::CertFreeCertificateContext(p r1)'
+  nsExec::ExecToStack '"$INSTDIR\MakeCertificate.exe" /S /thumbprint'
+  Pop $0  ; the exit code, or "error" when it did not run
+  Pop $1  ; what it printed: the thumbprint and a line end
+  ${If} $0 == ${EXIT_Done}
+    StrCpy $1 $1 40
+  ${Else}
+    StrCpy $1 ""
   ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
+  StrCpy $0 $1
   Pop $1
   Exch $0
 FunctionEnd
 !macroend
-!insertmacro CERTIFICATE_FILES ""
-!insertmacro CERTIFICATE_FILES "un."
-
-; Pushes "1" when server.crt in $INSTDIR is signed by the authority beside it (the pair is
-; Pellwick's own and may be removed), else "": a pair the user placed is never touched.
-Function un.PairIsOurs
-  Push $0
-  Push $1
-  Push $2
-  StrCpy $0 ""
-  Push "$INSTDIR\server.crt"
-  Call un.OpenCertificate
-  Pop $1
-  Push "$INSTDIR\${AUTHORITY_FILE}"
-  Call un.OpenCertificate
-  Pop $2
-  ${If} $1 P<> 0
-  ${AndIf} $2 P<> 0
-    ; X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT
-    System::Call 'crypt32::CryptVerifyCertificateSignatureEx(p 0, i 1, i 2, p r1, i 2, p r2, i 0, p 0) i .r0'
-    ${If} $0 <> 0
-      StrCpy $0 "1"
-    ${Else}
-      StrCpy $0 ""
-    ${EndIf}
-  ${EndIf}
-  ${If} $1 P<> 0
-    System::Call 'crypt32::CertFreeCertificateContext(p r1)'
-  ${EndIf}
-  ${If} $2 P<> 0
-    System::Call 'crypt32::CertFreeCertificateContext(p r2)'
-  ${EndIf}
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
+!insertmacro CERTIFICATE_QUESTIONS ""
+!insertmacro CERTIFICATE_QUESTIONS "un."
 
 Function .onInit
   ${GetParameters} $0
@@ -505,12 +435,8 @@ Section "Uninstall"
       ${EndIf}
     ${EndIf}
   ${EndIf}
-  Call un.PairIsOurs
-  Pop $0
-  ${If} $0 == "1"
-    Delete "$INSTDIR\server.crt"
-    Delete "$INSTDIR\server.key"
-  ${EndIf}
+  ; The pair goes only when it is Pellwick's own; one the user placed stays.
+  ExecWait '"$INSTDIR\MakeCertificate.exe" /S /removepair' $0
   Delete "$INSTDIR\Pellwick.exe"
   Delete "$INSTDIR\MakeCertificate.exe"
   Delete "$INSTDIR\README.txt"

@@ -2,7 +2,7 @@
 // alone, so a copied folder carries no usable key.
 #include <gtest/gtest.h>
 
-#include "app/certificate_maker.h"
+#include "certificates/certificate_maker.h"
 #include "platform/protected_data.h"
 #include "test_support/temp_folder.h"
 

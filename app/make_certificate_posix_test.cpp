@@ -1,9 +1,8 @@
-// The Linux side of the certificate maker: the key file's mode, and make-certificate's
-// answers, run as tools/run.sh and the installer's script run it.
+// make-certificate's answers, run as tools/run.sh runs it.
 #include <gtest/gtest.h>
 
-#include "app/certificate_maker.h"
 #include "app/make_certificate.h"
+#include "certificates/certificate_maker.h"
 #include "test_support/temp_folder.h"
 
 namespace {
@@ -17,20 +16,7 @@ bool NeverAsk(const std::wstring&) {
     return false;
 }
 
-TEST(CertificateMakerPosix, TheAuthorityKeyIsReadableByItsOwnerAlone) {
-    TempFolder folder;
-    CertificateRequest request;
-    request.folder = folder.path().wstring();
-    request.now = 1'800'000'000;
-    ASSERT_EQ(CheckCertificates(request).outcome, CertificateOutcome::Made);
-    using std::filesystem::perms;
-    for (const char* name : {"Pellwick-authority.key", "server.key"}) {
-        EXPECT_EQ(std::filesystem::status(folder.path() / name).permissions(), perms::owner_read | perms::owner_write)
-            << name;
-    }
-}
-
-TEST(CertificateMakerPosix, MakeCertificateAnswersWithItsExitCode) {
+TEST(MakeCertificatePosix, AnswersWithItsExitCode) {
     struct Case {
         std::vector<std::wstring> arguments;
         const char* certificate;  // what server.crt holds before; null: nothing there
@@ -41,7 +27,9 @@ TEST(CertificateMakerPosix, MakeCertificateAnswersWithItsExitCode) {
                           Case{{L"--silent", L"--renew"}, nullptr, kExitDone, true},
                           Case{{L"-s", L"/TRUST"}, nullptr, kExitNotSupported, true},
                           Case{{L"/S", L"/untrust"}, nullptr, kExitFailed, false},  // no authority to remove
-                          Case{{L"/S"}, "the user's certificate", kExitUserPair, false}}) {
+                          Case{{L"/S"}, "the user's certificate", kExitUserPair, false},
+                          Case{{L"/S", L"/removepair"}, "the user's certificate", kExitUserPair, false},
+                          Case{{L"/S", L"/thumbprint"}, nullptr, kExitFailed, false}}) {
         TempFolder folder;
         if (c.certificate != nullptr) {
             WriteFileBytes(folder.path() / "server.crt", c.certificate);
@@ -53,6 +41,9 @@ TEST(CertificateMakerPosix, MakeCertificateAnswersWithItsExitCode) {
             << c.arguments.size();
         EXPECT_EQ(std::filesystem::exists(folder.path() / "Pellwick-authority.crt"), c.authority)
             << c.arguments.size();
+        if (c.certificate != nullptr) {
+            EXPECT_EQ(ReadFileBytes(folder.path() / "server.crt"), c.certificate) << c.arguments.size();
+        }
     }
     const MakeCertificateOptions all = ParseMakeCertificateArguments(
         {L"/s", L"/Renew", L"--trust", L"-untrust", L"/newauthority", L"--folder", L"/tmp/x"});

@@ -1,0 +1,23 @@
+// The names a server certificate gives this computer: its host names as a certificate may
+// hold them, and its private IPv4 addresses.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/network_names.h"
+
+struct ComputerNames {
+    std::vector<std::string> dnsNames;   // lower case ASCII: the system's names, then NAME.local
+    std::vector<std::string> addresses;  // dotted private IPv4 addresses (10/8, 172.16/12, 192.168/16)
+};
+
+// The names of `systemNames` that are ASCII host names (lower-cased, each once, without
+// "localhost"), then NAME.local for each single-label one; the private addresses of
+// `systemAddresses`, dotted, each once. Names with other characters are left out: a
+// certificate holds them only as IDNA, which the system's names are not.
+ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
+                                  const std::vector<platform::IPv4Address>& systemAddresses);
+
+// CertificateNamesFor the system's names and addresses now.
+ComputerNames CurrentComputerNames();
