@@ -64,6 +64,14 @@ ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
     return names;
 }
 
+std::vector<platform::IPv4Address> AddressesOfAdaptersUp(const std::vector<platform::NetworkAdapter>& adapters) {
+    std::vector<platform::IPv4Address> addresses;
+    for (const platform::NetworkAdapter& adapter : adapters) {
+        if (adapter.up) addresses.insert(addresses.end(), adapter.addresses.begin(), adapter.addresses.end());
+    }
+    return addresses;
+}
+
 ComputerNames CurrentComputerNames() {
-    return CertificateNamesFor(platform::ComputerNames(), platform::InterfaceIPv4Addresses());
+    return CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(platform::NetworkAdapters()));
 }

@@ -19,5 +19,8 @@ struct ComputerNames {
 ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
                                   const std::vector<platform::IPv4Address>& systemAddresses);
 
-// CertificateNamesFor the system's names and addresses now.
+// The IPv4 addresses of the adapters that are up, in their order.
+std::vector<platform::IPv4Address> AddressesOfAdaptersUp(const std::vector<platform::NetworkAdapter>& adapters);
+
+// CertificateNamesFor the system's names and the addresses of its adapters that are up, now.
 ComputerNames CurrentComputerNames();

@@ -47,19 +47,29 @@ std::vector<std::wstring> ComputerNames() {
     return names;
 }
 
-std::vector<IPv4Address> InterfaceIPv4Addresses() {
-    std::vector<IPv4Address> addresses;
+std::vector<NetworkAdapter> NetworkAdapters() {
+    std::vector<NetworkAdapter> adapters;
     ifaddrs* first = nullptr;
-    if (getifaddrs(&first) != 0) return addresses;
+    if (getifaddrs(&first) != 0) return adapters;
     const std::unique_ptr<ifaddrs, InterfacesFree> list(first);
+    // getifaddrs gives one entry per address (and one per link): gathered by name.
     for (const ifaddrs* entry = first; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_name == nullptr) continue;
+        const std::wstring name = Utf8ToWideText(entry->ifa_name);
+        auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const auto& a) { return a.name == name; });
+        if (adapter == adapters.end()) adapter = adapters.insert(adapters.end(), NetworkAdapter{name, name, AdapterType::Other, false, {}});
+        adapter->up = adapter->up || (entry->ifa_flags & IFF_UP) != 0;
+        if ((entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            adapter->type = AdapterType::Loopback;
+        } else if ((entry->ifa_flags & IFF_POINTOPOINT) != 0) {
+            adapter->type = AdapterType::Tunnel;
+        }
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-        if ((entry->ifa_flags & IFF_UP) == 0) continue;
-        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&address->sin_addr);
-        addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
+        const auto* bytes =
+            reinterpret_cast<const unsigned char*>(&reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr);
+        adapter->addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
     }
-    return addresses;
+    return adapters;
 }
 
 }  // namespace platform

@@ -32,8 +32,30 @@ std::vector<std::wstring> ComputerNames() {
     return names;
 }
 
-std::vector<IPv4Address> InterfaceIPv4Addresses() {
-    std::vector<IPv4Address> addresses;
+namespace {
+
+AdapterType TypeOf(IFTYPE type) {
+    switch (type) {
+        case IF_TYPE_ETHERNET_CSMACD:
+            return AdapterType::Ethernet;
+        case IF_TYPE_IEEE80211:
+            return AdapterType::Wireless;
+        case IF_TYPE_SOFTWARE_LOOPBACK:
+            return AdapterType::Loopback;
+        case IF_TYPE_TUNNEL:
+        case IF_TYPE_PPP:
+            return AdapterType::Tunnel;
+        case IF_TYPE_PROP_VIRTUAL:
+            return AdapterType::Virtual;
+        default:
+            return AdapterType::Other;
+    }
+}
+
+}  // namespace
+
+std::vector<NetworkAdapter> NetworkAdapters() {
+    std::vector<NetworkAdapter> adapters;
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     std::vector<unsigned char> buffer;
@@ -44,19 +66,24 @@ std::vector<IPv4Address> InterfaceIPv4Addresses() {
         status = GetAdaptersAddresses(AF_INET, flags, nullptr,
                                       reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
-    if (status != NO_ERROR) return addresses;
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
-         adapter = adapter->Next) {
-        if (adapter->OperStatus != IfOperStatusUp) continue;
-        for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
+    if (status != NO_ERROR) return adapters;
+    for (auto* entry = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); entry != nullptr;
+         entry = entry->Next) {
+        NetworkAdapter adapter;
+        adapter.name = entry->FriendlyName != nullptr ? entry->FriendlyName : L"";
+        adapter.description = entry->Description != nullptr ? entry->Description : L"";
+        adapter.type = TypeOf(entry->IfType);
+        adapter.up = entry->OperStatus == IfOperStatusUp;
+        for (auto* unicast = entry->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
             if (address == nullptr || address->sa_family != AF_INET) continue;
             const auto* bytes = reinterpret_cast<const unsigned char*>(
                 &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-            addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
+            adapter.addresses.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
         }
+        adapters.push_back(std::move(adapter));
     }
-    return addresses;
+    return adapters;
 }
 
 }  // namespace platform

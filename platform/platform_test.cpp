@@ -2,6 +2,7 @@
 // conversion and error texts are tested through their callers in common/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <future>
@@ -13,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/local_time.h"
+#include "platform/network_names.h"
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "test_support/temp_folder.h"
@@ -162,6 +164,22 @@ TEST(Folders, TheSystemFoldersAreThere) {
 
 // The clock agrees with the C library's local time (so the same time zone) to the
 // minute; a minute that turns over meanwhile makes it look again.
+// Every system has its loopback adapter: up, of its own type, with 127.0.0.1 gathered onto
+// the one adapter however many entries the system lists for it.
+TEST(NetworkNames, TheLoopbackAdapterIsListedOnceUpWithItsAddress) {
+    const std::vector<platform::NetworkAdapter> adapters = platform::NetworkAdapters();
+    const platform::IPv4Address loopback = {127, 0, 0, 1};
+    int found = 0;
+    for (const platform::NetworkAdapter& adapter : adapters) {
+        if (std::find(adapter.addresses.begin(), adapter.addresses.end(), loopback) == adapter.addresses.end()) continue;
+        ++found;
+        EXPECT_TRUE(adapter.up);
+        EXPECT_EQ(adapter.type, platform::AdapterType::Loopback);
+        EXPECT_FALSE(adapter.name.empty());
+    }
+    EXPECT_EQ(found, 1);
+}
+
 TEST(LocalTime, AgreesWithTheCLibraryToTheMinute) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::time_t before = std::time(nullptr);

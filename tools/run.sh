@@ -44,6 +44,16 @@ print_trust_commands() {  # authority certificate
   echo "Then restart the browser." >&2
 }
 
+# Puts the installer's first page into the Web Root when that holds nothing (or is not there
+# yet), so that a first start shows a page and not "index.html not found"; a Web Root with
+# anything in it is the user's and is left as it is.
+put_first_page_into_empty_web_root() {  # web root
+  mkdir -p "$1"
+  [ -n "$(ls -A "$1")" ] && return 0
+  cp "$top/tools/windows/release/index.html" "$1/index.html"
+  echo "Put a first page into the empty Web Root $1" >&2
+}
+
 if [ "${1:-}" = --windows ]; then
   "$top/tools/install-packages.sh" linux windows
   port=$(pellwick_name https_port)
@@ -58,6 +68,7 @@ if [ "${1:-}" = --windows ]; then
   wine "$build/app/MakeCertificate.exe" /S || code=$?
   check_maker_exit "$code"
   [ "$code" != 0 ] || print_trust_commands "$build/app/Pellwick-authority.crt"
+  put_first_page_into_empty_web_root "${WINEPREFIX:-$HOME/.wine}/drive_c/users/$(id -un)/AppData/Local/Pellwick/Web"
   echo "Starting Pellwick.exe (https://localhost:$port/) under Wine" >&2
   exec wine "$build/app/Pellwick.exe"
 fi
@@ -76,4 +87,8 @@ if [ "$(id -u)" -ne 0 ] && [ -z "${PELLWICK_PORT:-}" ]; then
   export PELLWICK_PORT=8443
   echo "Not root: serving on port 8443 instead of 443." >&2
 fi
+# The Web Root as the host finds it: an explicit XDG data home counts only when absolute.
+data_home=${XDG_DATA_HOME:-}
+[[ "$data_home" == /* ]] || data_home="$HOME/.local/share"
+put_first_page_into_empty_web_root "$data_home/Pellwick/Web"
 exec "$build/app/pellwick"

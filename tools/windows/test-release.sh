@@ -241,6 +241,8 @@ for file in Pellwick.exe MakeCertificate.exe README.txt; do
 done
 [ -f "$shortcut" ] || fail "no Start-menu entry at $shortcut"
 grep -qa 'P.e.l.l.w.i.c.k...e.x.e' "$shortcut" || fail "the Start-menu entry does not name Pellwick.exe"
+# Its working folder is Documents, so that no file dialog opens beside the private keys.
+grep -qa 'D.o.c.u.m.e.n.t.s' "$shortcut" || fail "the Start-menu entry does not start Pellwick in Documents"
 expect_equal DisplayName "$(reg_value "$uninstall_key" DisplayName)" "Pellwick"
 expect_equal DisplayVersion "$(reg_value "$uninstall_key" DisplayVersion)" "$version"
 expect_equal Publisher "$(reg_value "$uninstall_key" Publisher)" "$publisher"

@@ -382,6 +382,11 @@ Section "Pellwick"
   ${EndIf}
   Call PutFirstPageIntoEmptyWebRoot
 
+  ; Pellwick starts in the user's Documents (a shortcut's working folder is the output
+  ; folder at its making, and Exec runs there too): the file manager's import dialog opens
+  ; in the current folder, which must never be the program's, where the private keys lie.
+  ; Pellwick finds its own files by its executable's path.
+  SetOutPath "$DOCUMENTS"
   CreateShortCut "$SMPROGRAMS\Pellwick.lnk" "$INSTDIR\Pellwick.exe" "" "$INSTDIR\Pellwick.exe" 0 \
     SW_SHOWNORMAL "" "Pellwick: one folder on the network over HTTPS"
   ; The authority's certificate, shown selected in its folder, for copying to other devices.
