@@ -1,0 +1,92 @@
+#include "ui/other_devices.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+
+namespace {
+
+bool IsPrivate(const platform::IPv4Address& a) {
+    return a[0] == 10 || (a[0] == 172 && a[1] >= 16 && a[1] <= 31) || (a[0] == 192 && a[1] == 168);
+}
+
+std::string Dotted(const platform::IPv4Address& a) {
+    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
+}
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = AsciiLowerCase(c);
+    return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// NAME.local first, then the fully qualified name: a single-label name needs a DNS suffix
+// or mDNS to be found from another device.
+std::vector<std::string> HostNamesToShow(const ComputerNames& computer) {
+    std::vector<std::string> shown;
+    for (const std::string& name : computer.dnsNames) {
+        if (EndsWith(name, ".local")) shown.push_back(name);
+    }
+    for (const std::string& name : computer.dnsNames) {
+        if (name.find('.') != std::string::npos && !EndsWith(name, ".local")) shown.push_back(name);
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::wstring DeviceUrl(const std::string& host, std::uint16_t port) {
+    return L"https://" + Utf8ToWide(host) + (port == 443 ? L"" : L":" + std::to_wstring(port)) + L"/";
+}
+
+bool IsVirtualAdapter(const platform::NetworkAdapter& adapter) {
+    if (adapter.type == platform::AdapterType::Tunnel || adapter.type == platform::AdapterType::Virtual) return true;
+    const std::wstring text = Lower(adapter.name + L" " + adapter.description);
+    for (const wchar_t* word : {L"hyper-v", L"vethernet", L"wsl", L"virtualbox", L"vboxnet", L"vmware", L"vmnet",
+                                L"virtual", L"vpn", L"tap-windows", L"wireguard", L"tailscale", L"zerotier",
+                                L"docker", L"virbr", L"veth"}) {
+        if (text.find(word) != std::wstring::npos) return true;
+    }
+    return false;
+}
+
+bool AnyNetworkAdapterUp(const std::vector<platform::NetworkAdapter>& adapters) {
+    return std::any_of(adapters.begin(), adapters.end(), [](const platform::NetworkAdapter& adapter) {
+        return adapter.up && adapter.type != platform::AdapterType::Loopback;
+    });
+}
+
+std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& computer,
+                                                    const std::vector<platform::NetworkAdapter>& adapters,
+                                                    std::uint16_t port, const CertificateNames& certificate) {
+    const auto cover = [&](const std::string& host) {
+        if (Holds(certificate.pairNames, host)) return CertificateCover::Holds;
+        const bool renewable = certificate.authorityCanRenew && !Holds(certificate.namesOutside, host);
+        return renewable ? CertificateCover::AfterNextStart : CertificateCover::NeedsNewAuthority;
+    };
+    std::vector<DeviceAddress> shown;
+    for (const std::string& name : HostNamesToShow(computer)) {
+        shown.push_back({DeviceUrl(name, port), name, L"", false, cover(name)});
+    }
+    std::vector<DeviceAddress> virtualOnes;
+    for (const platform::NetworkAdapter& adapter : adapters) {
+        if (!adapter.up || adapter.type == platform::AdapterType::Loopback) continue;
+        const bool isVirtual = IsVirtualAdapter(adapter);
+        for (const platform::IPv4Address& address : adapter.addresses) {
+            // Loopback and link-local (169.254/16) are never private, so they go here too.
+            if (!IsPrivate(address)) continue;
+            const std::string host = Dotted(address);
+            DeviceAddress line{DeviceUrl(host, port), host, adapter.name, isVirtual, cover(host)};
+            (isVirtual ? virtualOnes : shown).push_back(std::move(line));
+        }
+    }
+    shown.insert(shown.end(), virtualOnes.begin(), virtualOnes.end());
+    return shown;
+}
