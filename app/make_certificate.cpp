@@ -9,11 +9,6 @@
 
 namespace {
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = AsciiLowerCase(c);
-    return text;
-}
-
 Tone ToneOf(int exitCode) {
     switch (exitCode) {
         case kExitDone:
@@ -106,7 +101,7 @@ int PrintThumbprint(const std::wstring& folder, std::wstring& text) {
 MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstring>& arguments) {
     MakeCertificateOptions options;
     for (std::size_t i = 0; i < arguments.size() && options.badArgument.empty(); ++i) {
-        std::wstring word = Lower(arguments[i]);
+        std::wstring word = AsciiLowerCaseText(arguments[i]);
         std::size_t start = 0;
         if (word.rfind(L"--", 0) == 0) {
             start = 2;

@@ -138,6 +138,17 @@ std::wstring AuthorityProblemText(const CertificateResult& result, const std::ws
     }
 }
 
+// What every run does first: completes a replacement that a run left undone, then reads
+// the authority and the folder's facts.
+bool ReadFolder(const std::wstring& folder, const ComputerNames& computer, AuthorityFile& authority,
+                FolderFacts& facts, std::wstring& detail) {
+    if (!CompleteInterruptedReplacement(folder, detail)) return false;
+    std::wstring noAuthority;  // the facts say so
+    ReadAuthorityFile(folder, authority, noAuthority);
+    facts = ReadFolderFacts(folder, authority, computer);
+    return true;
+}
+
 std::wstring JoinedNames(const std::vector<std::string>& names) {
     std::wstring text;
     for (const std::string& name : names) text += (text.empty() ? L"" : L", ") + Utf8ToWide(name);
@@ -151,10 +162,8 @@ CertificateResult CheckCertificates(const CertificateRequest& request) {
     result.certPath = InFolder(request.folder, kCertificateFileName);
     result.keyPath = InFolder(request.folder, kKeyFileName);
     result.authorityPath = InFolder(request.folder, kAuthorityCertificateFileName);
-    if (!CompleteInterruptedReplacement(request.folder, result.detail)) return result;
-    std::wstring ignored;
-    ReadAuthorityFile(request.folder, result.authority, ignored);
-    FolderFacts facts = ReadFolderFacts(request.folder, result.authority, request.computer);
+    FolderFacts facts;
+    if (!ReadFolder(request.folder, request.computer, result.authority, facts, result.detail)) return result;
     result.authorityEnd = facts.authorityEnd;
     result.pairExpired = facts.pairEnd != 0 && facts.pairEnd < request.now;
     const CertificateAsk ask{request.atStart, request.makeMissing, request.renew, request.newAuthority};
@@ -244,14 +253,9 @@ int CertificateExitCode(CertificateOutcome outcome) {
 }
 
 int RemovePairIfOurs(const std::wstring& folder, std::wstring& text) {
-    std::wstring detail;
-    if (!CompleteInterruptedReplacement(folder, detail)) {
-        text = detail;
-        return kExitFailed;
-    }
     AuthorityFile authority;
-    ReadAuthorityFile(folder, authority, detail);
-    const FolderFacts facts = ReadFolderFacts(folder, authority, {});
+    FolderFacts facts;
+    if (!ReadFolder(folder, {}, authority, facts, text)) return kExitFailed;
     const std::wstring certPath = InFolder(folder, kCertificateFileName);
     const std::wstring keyPath = InFolder(folder, kKeyFileName);
     if (!facts.hasCertificate && !facts.hasKey) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "certificates/certificate_maker.h"
+#include "certificates/test_certificates.h"
 #include "platform/protected_data.h"
 #include "test_support/temp_folder.h"
 
@@ -10,10 +11,7 @@ namespace {
 
 TEST(CertificateMakerWin32, TheAuthorityKeyIsEncryptedForThisAccount) {
     TempFolder folder;
-    CertificateRequest request;
-    request.folder = folder.path().wstring();
-    request.now = 1'800'000'000;
-    ASSERT_EQ(CheckCertificates(request).outcome, CertificateOutcome::Made);
+    ASSERT_EQ(CheckCertificates(test_certificates::RequestFor(folder, {})).outcome, CertificateOutcome::Made);
     const std::string stored = ReadFileBytes(folder.path() / "Pellwick-authority.key");
     EXPECT_EQ(stored.find("PRIVATE KEY"), std::string::npos);
     std::string plain;

@@ -39,8 +39,7 @@ std::vector<std::string> AltNames(X509* certificate) {
                                static_cast<std::size_t>(ASN1_STRING_length(dns)));
         } else if (name->type == GEN_IPADD && ASN1_STRING_length(name->d.iPAddress) == 4) {
             const unsigned char* b = ASN1_STRING_get0_data(name->d.iPAddress);
-            texts.push_back(std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-                            std::to_string(b[3]));
+            texts.push_back(DottedIPv4({b[0], b[1], b[2], b[3]}));
         }
     }
     return texts;

@@ -32,19 +32,19 @@ std::string LowerAscii(const std::wstring& name) {
     return lower;
 }
 
-bool IsPrivateIPv4(const platform::IPv4Address& a) {
-    return a[0] == 10 || (a[0] == 172 && a[1] >= 16 && a[1] <= 31) || (a[0] == 192 && a[1] == 168);
-}
-
-std::string DottedText(const platform::IPv4Address& a) {
-    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
-}
-
 void AddOnce(std::vector<std::string>& list, const std::string& item) {
     if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
 }
 
 }  // namespace
+
+bool IsPrivateIPv4(const platform::IPv4Address& a) {
+    return a[0] == 10 || (a[0] == 172 && a[1] >= 16 && a[1] <= 31) || (a[0] == 192 && a[1] == 168);
+}
+
+std::string DottedIPv4(const platform::IPv4Address& a) {
+    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
+}
 
 ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
                                   const std::vector<platform::IPv4Address>& systemAddresses) {
@@ -59,7 +59,7 @@ ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
     }
     for (const std::string& name : local) AddOnce(names.dnsNames, name);
     for (const platform::IPv4Address& address : systemAddresses) {
-        if (IsPrivateIPv4(address)) AddOnce(names.addresses, DottedText(address));
+        if (IsPrivateIPv4(address)) AddOnce(names.addresses, DottedIPv4(address));
     }
     return names;
 }

@@ -19,6 +19,12 @@ struct ComputerNames {
 ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
                                   const std::vector<platform::IPv4Address>& systemAddresses);
 
+// True for an address in 10/8, 172.16/12 or 192.168/16.
+bool IsPrivateIPv4(const platform::IPv4Address& address);
+
+// The address as dotted text ("192.168.1.20").
+std::string DottedIPv4(const platform::IPv4Address& address);
+
 // The IPv4 addresses of the adapters that are up, in their order.
 std::vector<platform::IPv4Address> AddressesOfAdaptersUp(const std::vector<platform::NetworkAdapter>& adapters);
 

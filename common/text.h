@@ -21,6 +21,12 @@ constexpr wchar_t AsciiLowerCase(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
+// The text with AsciiLowerCase applied to each character.
+inline std::wstring AsciiLowerCaseText(std::wstring text) {
+    for (wchar_t& c : text) c = AsciiLowerCase(c);
+    return text;
+}
+
 // The system's message for a system or socket error code with trailing carriage returns,
 // line feeds and spaces removed (a final full stop stays); "" when the system has none.
 std::wstring WindowsErrorText(std::uint32_t code);

@@ -1,5 +1,7 @@
 #include "ui/firewall_state.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 
 namespace {
@@ -7,11 +9,7 @@ namespace {
 using platform::FirewallRule;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLowerCase(a[i]) != AsciiLowerCase(b[i])) return false;
-    }
-    return true;
+    return AsciiLowerCaseText(a) == AsciiLowerCaseText(b);
 }
 
 // The number at `text[i]`, or -1; `i` moves past it.
@@ -69,20 +67,8 @@ FirewallVerdict JudgeFirewall(const platform::FirewallPolicy& policy, const std:
     // Without any, Windows treats the computer as on a Public network.
     const std::uint32_t current = policy.currentProfiles != 0 ? policy.currentProfiles : platform::kFirewallPublic;
     FirewallVerdict worst = FirewallVerdict::Off;
-    const auto rank = [](FirewallVerdict v) {
-        switch (v) {
-            case FirewallVerdict::BlockedByRule: return 5;
-            case FirewallVerdict::BlockedPublic: return 4;
-            case FirewallVerdict::BlockedDomain: return 3;
-            case FirewallVerdict::BlockedPrivate: return 2;
-            case FirewallVerdict::Allowed: return 1;
-            default: return 0;
-        }
-    };
     for (std::uint32_t profile : {platform::kFirewallDomain, platform::kFirewallPrivate, platform::kFirewallPublic}) {
-        if ((current & profile) == 0) continue;
-        const FirewallVerdict verdict = ProfileVerdict(policy, profile, exePath, port);
-        if (rank(verdict) > rank(worst)) worst = verdict;
+        if ((current & profile) != 0) worst = std::max(worst, ProfileVerdict(policy, profile, exePath, port));
     }
     return worst;
 }

@@ -9,13 +9,14 @@
 
 #include "platform/firewall.h"
 
+// From the best to the worst: of several current networks, the worst one counts.
 enum class FirewallVerdict {
-    Allowed,         // an enabled inbound allow rule lets Pellwick in on every current profile
     Off,             // the firewall is off for the current network
-    BlockedByRule,   // an enabled inbound block rule for Pellwick (block wins over allow)
-    BlockedPublic,   // no rule lets it in, and the network is Public
-    BlockedDomain,   // no rule lets it in, and the network is a Domain one
+    Allowed,         // an enabled inbound allow rule lets Pellwick in on every current profile
     BlockedPrivate,  // no rule lets it in on this Private network
+    BlockedDomain,   // no rule lets it in, and the network is a Domain one
+    BlockedPublic,   // no rule lets it in, and the network is Public
+    BlockedByRule,   // an enabled inbound block rule for Pellwick (block wins over allow)
     Unreadable,      // the policy could not be read
 };
 

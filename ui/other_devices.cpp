@@ -6,21 +6,8 @@
 
 namespace {
 
-bool IsPrivate(const platform::IPv4Address& a) {
-    return a[0] == 10 || (a[0] == 172 && a[1] >= 16 && a[1] <= 31) || (a[0] == 192 && a[1] == 168);
-}
-
-std::string Dotted(const platform::IPv4Address& a) {
-    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
-}
-
 bool Holds(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = AsciiLowerCase(c);
-    return text;
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -48,7 +35,7 @@ std::wstring DeviceUrl(const std::string& host, std::uint16_t port) {
 
 bool IsVirtualAdapter(const platform::NetworkAdapter& adapter) {
     if (adapter.type == platform::AdapterType::Tunnel || adapter.type == platform::AdapterType::Virtual) return true;
-    const std::wstring text = Lower(adapter.name + L" " + adapter.description);
+    const std::wstring text = AsciiLowerCaseText(adapter.name + L" " + adapter.description);
     for (const wchar_t* word : {L"hyper-v", L"vethernet", L"wsl", L"virtualbox", L"vboxnet", L"vmware", L"vmnet",
                                 L"virtual", L"vpn", L"tap-windows", L"wireguard", L"tailscale", L"zerotier",
                                 L"docker", L"virbr", L"veth"}) {
@@ -81,8 +68,8 @@ std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& compute
         const bool isVirtual = IsVirtualAdapter(adapter);
         for (const platform::IPv4Address& address : adapter.addresses) {
             // Loopback and link-local (169.254/16) are never private, so they go here too.
-            if (!IsPrivate(address)) continue;
-            const std::string host = Dotted(address);
+            if (!IsPrivateIPv4(address)) continue;
+            const std::string host = DottedIPv4(address);
             DeviceAddress line{DeviceUrl(host, port), host, adapter.name, isVirtual, cover(host)};
             (isVirtual ? virtualOnes : shown).push_back(std::move(line));
         }
