@@ -63,13 +63,51 @@ pellwick_wine_environment() {  # prefix
     pellwick_wine_settings
 }
 
-# Configures a cross build of the Windows programs in <folder>: mingw-w64 and the static
-# OpenSSL for Windows (built first when it is not cached). More cmake options may follow.
+# Configures a cross build of the Windows programs in <folder>: mingw-w64, and the static
+# OpenSSL and QR Code generator for Windows (built first when they are not cached). More
+# cmake options may follow.
 pellwick_configure_windows() {  # folder build-type port [cmake option...]
-    local folder=$1 type=$2 port=$3 top openssl
+    local folder=$1 type=$2 port=$3 top openssl qrcodegen
     shift 3
     top=$(dirname "$pellwick_tools")
     openssl=$("$pellwick_tools/build-openssl.sh" windows | tail -n 1)
+    qrcodegen=$("$pellwick_tools/build-qrcodegen.sh" | tail -n 1)
     cmake -S "$top" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DHTTPS_PORT="$port" \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" "$@" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" \
+        -DQRCODEGEN_ROOT_DIR="$qrcodegen" "$@" >/dev/null
+}
+
+# The address of Debian's archive as this machine's own apt sources give it: the site that
+# serves the main component of the machine's release.
+pellwick_archive_address() {
+    local release
+    release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$release" ] || return 1
+    apt-get indextargets --no-release-info --format '$(SITE)' \
+        'Target-Of: deb' "Release: $release" 'Component: main' | sort -u | head -n 1
+}
+
+# Lets apt see the source packages of a Debian suite through a sources entry of our own,
+# from the archive this machine already uses (never an address written into a file here).
+# Fails, with a word why, when the archive is unknown or apt cannot update.
+pellwick_add_source_entry() {  # entry-file suite
+    local address
+    address=$(pellwick_archive_address) || true
+    [ -n "$address" ] || { echo "$(basename "$0"): no Debian archive in this machine's apt sources" >&2; return 1; }
+    pellwick_as_root tee "$1" >/dev/null <<SOURCES
+Types: deb-src
+URIs: $address
+Suites: $2
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    pellwick_apt_get update -qq
+}
+
+# Takes that entry away again, and apt's lists with it; nothing when it is not there.
+pellwick_remove_source_entry() {  # entry-file
+    if [ -f "$1" ]; then
+        pellwick_as_root rm -f "$1"
+        pellwick_apt_get update -qq || true
+    fi
 }

@@ -4,9 +4,10 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
-linux=(g++ cmake ninja-build make perl dpkg-dev pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates)
+linux=(g++ cmake ninja-build make perl dpkg-dev pkg-config libssl-dev openssl googletest libgtest-dev libgmock-dev ca-certificates
+       libqrcodegencpp-dev zbar-tools)
 windows=(g++-mingw-w64-x86-64-posix make dpkg-dev wine wine64 fonts-wine xvfb xauth imagemagick curl perl
-         libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1)
+         libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1 zbar-tools)
 
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hey curl procps util-linux)
