@@ -123,6 +123,8 @@ MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstr
             options.thumbprint = true;
         } else if (word == L"removepair" || word == L"remove-pair") {
             options.removePair = true;
+        } else if (word == L"otherdevices" || word == L"other-devices") {
+            options.otherDevices = true;
         } else if (start > 0 && word == L"folder" && i + 1 < arguments.size()) {
             options.folder = arguments[++i];
         } else {
@@ -134,7 +136,7 @@ MakeCertificateOptions ParseMakeCertificateArguments(const std::vector<std::wstr
 
 std::wstring MakeCertificateUsage(const std::wstring& badArgument) {
     return L"Unknown argument: " + badArgument +
-           L"\n\nUsage: MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority] [/thumbprint] [/removepair]";
+           L"\n\nUsage: MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority] [/thumbprint] [/removepair] [/otherdevices]";
 }
 
 int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring& folder,
@@ -170,7 +172,11 @@ int RunMakeCertificate(const MakeCertificateOptions& options, const std::wstring
         if (!dialogue.ask(text + L"\n\n" + kTrustQuestion)) return code;
         std::wstring trustText;
         code = TrustAuthority(authority, trustText);
-        dialogue.tell(trustText, ToneOf(code));
+        if (code == kExitDone && dialogue.offerOtherDevices != nullptr) {
+            dialogue.offerOtherDevices(trustText);
+        } else {
+            dialogue.tell(trustText, ToneOf(code));
+        }
         return code;
     }
     if (code == kExitDone && options.trust) {

@@ -1,8 +1,10 @@
 // What MakeCertificate.exe and make-certificate do, without their windows or terminal:
 //
 //   MakeCertificate [/S] [/renew] [/trust] [/untrust] [/newauthority] [/thumbprint] [/removepair]
+//                   [/otherdevices]
 //
-// (each switch also as -S, --silent, --renew, --trust, --untrust, --new-authority; upper
+// (each switch also as -S, --silent, --renew, --trust, --untrust, --new-authority,
+// --other-devices; upper
 // or lower case; make-certificate also takes --folder DIR in place of its own folder).
 //   no switch      make the authority and the pair when there is none, renew a pair of
 //                  ours when it is due (CheckCertificates)
@@ -16,9 +18,12 @@
 //                  on standard output, as the installer records it
 //   /removepair    only: remove server.crt and server.key when they are a pair of ours,
 //                  as an uninstallation does; a pair the user placed stays
+//   /otherdevices  only: the window for other devices (Windows): the addresses a phone can
+//                  open, the firewall's verdict and the authority to take along
 //   /S             no questions and no boxes; the exit code is the answer
 // Without /S and /trust, a sound pair of ours whose authority is not yet trusted by this
-// account offers the trust step. Exit codes: kExit* (pellwick.conf).
+// account offers the trust step, and once it is trusted, the window for other devices.
+// Exit codes: kExit* (pellwick.conf).
 #pragma once
 
 #include <string>
@@ -34,6 +39,7 @@ struct MakeCertificateOptions {
     bool newAuthority = false;
     bool thumbprint = false;
     bool removePair = false;
+    bool otherDevices = false;
     std::wstring folder;       // --folder DIR; empty: the executable's folder
     std::wstring badArgument;  // the first argument that is none of the above; empty when all are
 };
@@ -45,6 +51,9 @@ enum class Tone { Information, Warning, Error };
 struct MakeCertificateDialogue {
     void (*tell)(const std::wstring& text, Tone tone);
     bool (*ask)(const std::wstring& textAndQuestion);  // true for Yes
+    // After a trust step that was done: tells its text and offers the window for other
+    // devices; null where there is no such window (then `tell` says the text).
+    void (*offerOtherDevices)(const std::wstring& trustText) = nullptr;
 };
 
 // Runs the program for the options in `folder`; returns its exit code. Silent options

@@ -252,6 +252,19 @@ int CertificateExitCode(CertificateOutcome outcome) {
     return kExitFailed;
 }
 
+CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
+                                            std::time_t now) {
+    AuthorityFile authority;
+    std::wstring noAuthority;  // the facts say so
+    ReadAuthorityFile(folder, authority, noAuthority);
+    const FolderFacts facts = ReadFolderFacts(folder, authority, computer);
+    // Pellwick.exe's start: it makes a missing pair and renews one of ours that lacks a name.
+    const CertificateDecision atStart = DecideCertificates(facts, computer, now, {true, true, false, false});
+    const bool renewable = !NeedsNewAuthority(atStart.reason) && atStart.reason != CertificateReason::UserPair &&
+                           atStart.reason != CertificateReason::HalfPair;
+    return {facts.pairNames, facts.namesOutside, renewable};
+}
+
 int RemovePairIfOurs(const std::wstring& folder, std::wstring& text) {
     AuthorityFile authority;
     FolderFacts facts;

@@ -64,6 +64,13 @@ std::wstring CertificateOutcomeText(const CertificateResult& result);
 // The exit code for the outcome (kExit* of pellwick_names.h).
 int CertificateExitCode(CertificateOutcome outcome);
 
+// What the server certificate in `folder` holds of the computer's names, for the addresses
+// shown to other devices: the names the pair holds, the computer's names its authority does
+// not permit, and whether the check at the next server start can renew a pair of ours for
+// what it lacks. Reads only: nothing is made, renewed or completed.
+CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
+                                            std::time_t now);
+
 // Removes server.crt and server.key when they are a pair of ours (as an uninstallation
 // does); a pair the user placed, or half of one, stays. The exit code: kExitDone when they
 // are gone (or were not there), kExitUserPair, kExitHalfPair, or kExitFailed.

@@ -12,6 +12,16 @@ struct ComputerNames {
     std::vector<std::string> addresses;  // dotted private IPv4 addresses (10/8, 172.16/12, 192.168/16)
 };
 
+// What a server certificate holds of those names, as the addresses for other devices are
+// marked by it: `pairNames` the names the pair holds, `namesOutside` the computer's names
+// that its authority does not permit, and `authorityCanRenew` false when only a new
+// authority can help (then nothing the pair lacks comes with the next start).
+struct CertificateNames {
+    std::vector<std::string> pairNames;
+    std::vector<std::string> namesOutside;
+    bool authorityCanRenew = true;
+};
+
 // The names of `systemNames` that are ASCII host names (lower-cased, each once, without
 // "localhost"), then NAME.local for each single-label one; the private addresses of
 // `systemAddresses`, dotted, each once. Names with other characters are left out: a

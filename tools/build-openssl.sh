@@ -91,10 +91,7 @@ complete() {
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pellwick-openssl.XXXXXX")
 remove_sources_entry() {
-    if [ -f "$sources_entry" ]; then
-        pellwick_as_root rm -f "$sources_entry"
-        pellwick_apt_get update -qq || true
-    fi
+    pellwick_remove_source_entry "$sources_entry"
 }
 cleanup() {
     remove_sources_entry
@@ -104,31 +101,12 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# The address of Debian's archive as this machine's own apt sources give it: the site that
-# serves the main component of the machine's release.
-archive_address() {
-    local release
-    release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    [ -n "$release" ] || return 1
-    apt-get indextargets --no-release-info --format '$(SITE)' \
-        'Target-Of: deb' "Release: $release" 'Component: main' | sort -u | head -n 1
-}
-
 # Downloads the newest openssl source of $suite that the archive serves into
 # $cache/openssl-source-<version> and records that version as current. Fails when apt
 # cannot reach the archive or no version downloads.
 fetch_source() {
-    local address versions version download
-    address=$(archive_address) || true
-    [ -n "$address" ] || { echo "build-openssl: no Debian archive in this machine's apt sources"; return 1; }
-    pellwick_as_root tee "$sources_entry" >/dev/null <<SOURCES
-Types: deb-src
-URIs: $address
-Suites: $suite
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-    pellwick_apt_get update -qq || return 1
+    local versions version download
+    pellwick_add_source_entry "$sources_entry" "$suite" || return 1
     versions=$(apt-cache showsrc --only-source openssl 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -rV)
     download="$work/download"
     mkdir "$download"

@@ -77,3 +77,33 @@ std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& compute
     shown.insert(shown.end(), virtualOnes.begin(), virtualOnes.end());
     return shown;
 }
+
+std::wstring AddressNote(const DeviceAddress& address) {
+    std::wstring note = address.adapter;
+    const auto add = [&note](const wchar_t* mark) { note += (note.empty() ? L"" : L": ") + std::wstring(mark); };
+    if (address.virtualAdapter) add(L"virtual adapter, usually not reachable from a phone");
+    switch (address.cover) {
+        case CertificateCover::Holds:
+            break;
+        case CertificateCover::AfterNextStart:
+            add(L"no code yet: the certificate holds it after the next server start");
+            break;
+        case CertificateCover::NeedsNewAuthority:
+            add(L"no code: the certificate can hold it only with a new authority (MakeCertificate /newauthority) "
+                L"and a new trust step on every device");
+            break;
+    }
+    return note;
+}
+
+const wchar_t kTrustStepsText[] =
+    L"Android: Settings, Security (or Security & privacy), Encryption & credentials, Install a certificate, CA "
+    L"certificate, then pick the file. Browsers honour an authority the user installed; most other apps do not.\r\n"
+    L"\r\n"
+    L"iPhone and iPad: open the file (from Mail or Files) and install the profile in Settings, Profile Downloaded, "
+    L"Install. Then switch on full trust for it in Settings, General, About, Certificate Trust Settings; without "
+    L"that switch Safari still refuses it.\r\n"
+    L"\r\n"
+    L"Another Windows PC: double-click the file, Install Certificate, Current User, Place all certificates in the "
+    L"following store, Trusted Root Certification Authorities. Chrome, Edge and Firefox (120 or later) use that "
+    L"store.";

@@ -37,15 +37,20 @@ bool AnyNetworkAdapterUp(const std::vector<platform::NetworkAdapter>& adapters);
 // The addresses to show, in this order: NAME.local and the computer's fully qualified DNS
 // name (`computer.dnsNames`, as the certificate names them), then https://A.B.C.D/ for each
 // private IPv4 address of an adapter that is up, the virtual adapters' last; loopback,
-// link-local and public addresses are left out. `pairNames` are the names the server
-// certificate holds, `namesOutside` those of the computer that its authority does not permit;
-// `authorityCanRenew` is false when the decision says only a new authority can help (then
-// nothing the pair lacks comes with the next start).
-struct CertificateNames {
-    std::vector<std::string> pairNames;
-    std::vector<std::string> namesOutside;
-    bool authorityCanRenew = true;
-};
+// link-local and public addresses are left out. Each is marked by what the server
+// certificate holds (`certificate`, see CertificateNames).
 std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& computer,
                                                     const std::vector<platform::NetworkAdapter>& adapters,
                                                     std::uint16_t port, const CertificateNames& certificate);
+
+// What the address's line says after the URL: the adapter, and a mark when it is virtual
+// or when the certificate does not hold it yet ("" for a name the pair holds).
+std::wstring AddressNote(const DeviceAddress& address);
+
+// The short steps to trust Pellwick's authority on another device, as the README gives them.
+extern const wchar_t kTrustStepsText[];
+
+// What opens Windows' own page for letting a program through the firewall: Control Panel's
+// "Allow an app through Windows Firewall", which needs no administrator rights to look at.
+inline constexpr wchar_t kFirewallSettingsCommand[] =
+    L"control.exe /name Microsoft.WindowsFirewall /page pageConfigureApps";

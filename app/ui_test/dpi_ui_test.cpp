@@ -122,36 +122,6 @@ bool HasClientSize(HWND window, int width, int height, UINT dpi) {
     return Near(Times(width, dpi), client.cx) && Near(Times(height, dpi), client.cy);
 }
 
-// Sets the DPI that Wine gives the programs started after it (the prefix's LogPixels) and
-// puts the old value back when it goes. Only ever in the throwaway prefix: UiScenario
-// refuses to run anywhere else.
-class ScreenDpi {
-public:
-    explicit ScreenDpi(DWORD dpi) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        &key_, nullptr);
-        DWORD size = sizeof(old_);
-        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
-               ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
-    }
-    ~ScreenDpi() {
-        if (had_) {
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof(old_));
-        } else {
-            RegDeleteValueW(key_, L"LogPixels");
-        }
-        RegCloseKey(key_);
-    }
-    ScreenDpi(const ScreenDpi&) = delete;
-    ScreenDpi& operator=(const ScreenDpi&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    DWORD old_ = 0;
-    bool had_ = false;
-};
-
 // Sends WM_DPICHANGED as Windows does when a window reaches a monitor of another scaling:
 // the new DPI in both words of wParam, the suggested frame in lParam. The frame is written
 // into the target process, since the message is not marshalled between processes.

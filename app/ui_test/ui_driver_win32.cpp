@@ -370,4 +370,22 @@ bool AppProcess::CloseAndWait(DWORD& exitCode, milliseconds limit) {
     return GetExitCodeProcess(process_, &exitCode) != 0;
 }
 
+ScreenDpi::ScreenDpi(DWORD dpi) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                    nullptr);
+    DWORD size = sizeof(old_);
+    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
+           ERROR_SUCCESS;
+    RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+}
+
+ScreenDpi::~ScreenDpi() {
+    if (had_) {
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof(old_));
+    } else {
+        RegDeleteValueW(key_, L"LogPixels");
+    }
+    RegCloseKey(key_);
+}
+
 }  // namespace uitest

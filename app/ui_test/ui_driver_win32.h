@@ -155,6 +155,22 @@ private:
     bool inForce_ = false;
 };
 
+// Sets the DPI that Wine gives the programs started after it (the prefix's LogPixels) and
+// puts the old value back when it goes. Only ever in the throwaway prefix: the scenarios
+// refuse to run anywhere else.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi);
+    ~ScreenDpi();
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
+
 // Window class and title of the control window.
 inline constexpr const wchar_t* kControlClass = kControlWindowClass;
 inline constexpr wchar_t kControlTitle[] = L"Pellwick v1.0";

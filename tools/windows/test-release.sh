@@ -229,9 +229,13 @@ done
 grep -qF "$user" <<<"$first_page" && fail "the first page names the user"
 printf '%s\n' "$page" >"$web_root/index.html"
 [ -f "$certificate_shortcut" ] || fail "no Start-menu entry at $certificate_shortcut"
-for text in 'e.x.p.l.o.r.e.r...e.x.e' '/.s.e.l.e.c.t.,' 'P.e.l.l.w.i.c.k.-.a.u.t.h.o.r.i.t.y...c.r.t'; do
+for text in 'M.a.k.e.C.e.r.t.i.f.i.c.a.t.e...e.x.e' '/.o.t.h.e.r.d.e.v.i.c.e.s'; do
     grep -qa "$text" "$certificate_shortcut" || fail "the certificate's Start-menu entry does not hold $text"
 done
+# The entry, started as Explorer starts it, opens the window for other devices.
+wine start /unix "$certificate_shortcut"
+timeout 300 wine "$answer_box" --window "Pellwick - Other devices" >/dev/null ||
+    fail "the certificate's Start-menu entry opened no window for other devices"
 expect_equal "Root store without /TRUST=1" "$(root_entries)" "$entries_before"
 expect_equal "recorded authority without /TRUST=1" "$(reg_value "$uninstall_key" TrustedAuthority)" ""
 unzip -q "$zip" -d "$work/zip"

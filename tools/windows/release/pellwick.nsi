@@ -389,12 +389,10 @@ Section "Pellwick"
   SetOutPath "$DOCUMENTS"
   CreateShortCut "$SMPROGRAMS\Pellwick.lnk" "$INSTDIR\Pellwick.exe" "" "$INSTDIR\Pellwick.exe" 0 \
     SW_SHOWNORMAL "" "Pellwick: one folder on the network over HTTPS"
-  ; The authority's certificate, shown selected in its folder, for copying to other devices.
-  Delete "${CERTIFICATE_SHORTCUT}"
-  ${If} ${FileExists} "$INSTDIR\${AUTHORITY_FILE}"
-    CreateShortCut "${CERTIFICATE_SHORTCUT}" "$WINDIR\explorer.exe" '/select,"$INSTDIR\${AUTHORITY_FILE}"' \
-      "$INSTDIR\Pellwick.exe" 0 SW_SHOWNORMAL "" "The file that lets phones and other computers trust Pellwick"
-  ${EndIf}
+  ; The window for other devices: the addresses a phone opens, the firewall's verdict and
+  ; the authority's certificate to take along (its save dialog starts in Documents too).
+  CreateShortCut "${CERTIFICATE_SHORTCUT}" "$INSTDIR\MakeCertificate.exe" "/otherdevices" \
+    "$INSTDIR\Pellwick.exe" 0 SW_SHOWNORMAL "" "The addresses phones and other computers open, and how they trust Pellwick"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Pellwick"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

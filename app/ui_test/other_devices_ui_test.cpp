@@ -1,0 +1,158 @@
+// The window for other devices, driven from outside over a fixed list of adapters (two
+// private addresses, a virtual adapter's, one that is down) and a pair made for all but one
+// of them: which addresses it lists, in which order and with which mark, that a code is
+// drawn exactly for those the pair holds (the pictures taken here at 100 and 150 % are
+// decoded by a QR reader afterwards, see decode_codes.sh), the firewall's line as Wine
+// reports it, and what its buttons do.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/ui_test/ui_scenario_win32.h"
+#include "common/text.h"
+#include "test_support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace uitest {
+namespace {
+
+constexpr wchar_t kOtherDevicesClass[] = L"Pellwick_OtherDevices_Wnd";
+constexpr wchar_t kOtherDevicesTitle[] = L"Pellwick - Other devices";
+constexpr int kFirewallLineId = 4003;
+constexpr int kFirewallSettingsId = 4004;
+constexpr int kSaveCopyId = 4007;
+constexpr int kShowInFolderId = 4008;
+constexpr int kAddressUrlFirstId = 4100;
+constexpr int kAddressNoteFirstId = 4300;
+constexpr int kCodeCaptionFirstId = 4500;
+constexpr int kFileNameComboId = 0x47C;
+
+std::wstring Url(const std::string& host) {
+    const std::wstring port = kPort == 443 ? L"" : L":" + std::to_wstring(kPort);
+    return L"https://" + Utf8ToWide(host) + port + L"/";
+}
+
+struct AddressLine {
+    std::wstring url;
+    std::wstring note;
+    std::wstring caption;  // the code's caption; empty when no code is drawn
+};
+
+std::vector<AddressLine> AddressLines(HWND window) {
+    std::vector<AddressLine> lines;
+    for (int i = 0; GetDlgItem(window, kAddressUrlFirstId + i) != nullptr; ++i) {
+        lines.push_back({ControlText(window, kAddressUrlFirstId + i), ControlText(window, kAddressNoteFirstId + i),
+                         GetDlgItem(window, kCodeCaptionFirstId + i) != nullptr
+                             ? ControlText(window, kCodeCaptionFirstId + i)
+                             : L""});
+    }
+    return lines;
+}
+
+class OtherDevicesUi : public ::testing::Test {
+protected:
+    HWND Open() {
+        if (!app_.Start(folder_.exe())) {
+            ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+            return nullptr;
+        }
+        HWND window = WaitForTopLevel(app_.id(), kOtherDevicesClass, kOtherDevicesTitle);
+        EXPECT_NE(window, nullptr) << "no window; the process has:\n" << DescribeWindows(app_.id())
+                                   << (app_.HasExited() ? "and has ended" : "and runs");
+        return window;
+    }
+
+    void CloseAndExpectExitZero(HWND window) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        ASSERT_EQ(WaitForSingleObject(app_.handle(), static_cast<DWORD>(kAppearLimit.count())), WAIT_OBJECT_0);
+        DWORD exitCode = 1;
+        GetExitCodeProcess(app_.handle(), &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    std::string Started() const { return ReadFileBytes(folder_.folder() / L"started.txt"); }
+
+    ExeFolder folder_{FromBuildPath(PELLWICK_OTHER_DEVICES_HOST)};
+    AppProcess app_;
+};
+
+class OtherDevicesAtDpi : public OtherDevicesUi, public ::testing::WithParamInterface<UINT> {};
+
+TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) {
+    const UINT dpi = GetParam();
+    ScreenDpi screen(dpi);
+    HWND window = Open();
+    ASSERT_NE(window, nullptr);
+
+    const std::vector<AddressLine> lines = AddressLines(window);
+    ASSERT_GE(lines.size(), 4u);
+    // The computer's names come first; then the addresses of the adapters that are up, the
+    // virtual one last; loopback and the adapter that is down are left out.
+    const std::size_t names = lines.size() - 3;
+    for (std::size_t i = 0; i < names; ++i) {
+        EXPECT_NE(lines[i].url.find(L".local"), std::wstring::npos) << WideToUtf8(lines[i].url);
+        EXPECT_EQ(lines[i].caption, lines[i].url);
+    }
+    EXPECT_EQ(lines[names].url, Url("192.168.1.20"));
+    EXPECT_EQ(lines[names].note, L"Wi-Fi");
+    EXPECT_EQ(lines[names].caption, lines[names].url);
+    EXPECT_EQ(lines[names + 1].url, Url("10.0.0.7"));
+    EXPECT_EQ(lines[names + 1].note, L"Ethernet: no code yet: the certificate holds it after the next server start");
+    EXPECT_EQ(lines[names + 1].caption, L"");
+    EXPECT_EQ(lines[names + 2].url, Url("172.20.16.1"));
+    EXPECT_EQ(lines[names + 2].note, L"vEthernet (WSL): virtual adapter, usually not reachable from a phone");
+    EXPECT_EQ(lines[names + 2].caption, lines[names + 2].url);
+
+    // Wine's firewall objects answer the profile query with "not implemented".
+    EXPECT_EQ(ControlText(window, kFirewallLineId), L"Windows Firewall: its settings could not be read.");
+
+    // What a reader must find in the picture: exactly the captioned addresses.
+    const std::string name = "other_devices_" + std::to_string(dpi);
+    std::ofstream urls(ScreenshotFile(name + ".urls"), std::ios::binary | std::ios::trunc);
+    for (const AddressLine& line : lines) {
+        if (!line.caption.empty()) urls << WideToUtf8(line.caption) << "\n";
+    }
+    urls.close();
+    EXPECT_TRUE(SaveScreenshot(window, ScreenshotFile(name + ".bmp")));
+    CloseAndExpectExitZero(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scaling, OtherDevicesAtDpi, testing::Values(96u, 144u),
+                         [](const testing::TestParamInfo<UINT>& dpi) { return std::to_string(dpi.param); });
+
+// "Save a copy..." writes the authority's certificate, byte for byte, where the save dialog
+// says; the firewall button and "Show in folder" start Windows' own pages for them.
+TEST_F(OtherDevicesUi, TheButtonsSaveTheAuthorityAndOpenWindowsOwnPages) {
+    HWND window = Open();
+    ASSERT_NE(window, nullptr);
+    TempFolder target;
+    const fs::path copy = target.path() / L"for the phone.crt";
+
+    PostClick(window, kSaveCopyId);
+    HWND dialog = WaitForMessageBox(app_.id(), L"Save a copy of Pellwick's certificate authority");
+    ASSERT_NE(dialog, nullptr) << DescribeWindows(app_.id());
+    HWND nameEdit = FindDescendant(GetDlgItem(dialog, kFileNameComboId), L"Edit");
+    if (nameEdit == nullptr) nameEdit = GetDlgItem(dialog, 0x480);  // the dialog's plain name box
+    ASSERT_NE(nameEdit, nullptr);
+    SendMessageW(nameEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));
+    ASSERT_TRUE(AnswerMessageBox(dialog, IDOK));
+    const std::string authority = ReadFileBytes(folder_.folder() / L"Pellwick-authority.crt");
+    ASSERT_NE(authority.find("BEGIN CERTIFICATE"), std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(copy) == authority; }));
+
+    PostClick(window, kFirewallSettingsId);
+    PostClick(window, kShowInFolderId);
+    const std::string expected = "control.exe /name Microsoft.WindowsFirewall /page pageConfigureApps\n"
+                                 "explorer.exe /select,\"" +
+                                 WideToUtf8((folder_.folder() / L"Pellwick-authority.crt").wstring()) + "\"\n";
+    EXPECT_TRUE(WaitUntil([&] { return Started() == expected; })) << Started();
+    CloseAndExpectExitZero(window);
+}
+
+}  // namespace
+}  // namespace uitest
