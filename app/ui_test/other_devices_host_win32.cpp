@@ -1,7 +1,7 @@
 // The window for other devices as the scenario tests see it: the real window, given a fixed
 // list of adapters instead of the machine's (Wine shows the Linux host's interfaces), and a
 // pair made next to this program for all of them but one, whose address is therefore
-// listed without a code. The programs the window would start are written, one command line
+// listed without a code. With /noadapters the list is empty, as on a computer without any. The programs the window would start are written, one command line
 // a line, to started.txt beside it instead.
 #include <windows.h>
 
@@ -39,15 +39,17 @@ void RecordStart(const std::wstring& commandLine) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     folder = platform::ExecutableFolder();
-    std::vector<platform::NetworkAdapter> madeFor = kAdapters;
-    madeFor.erase(madeFor.begin() + static_cast<std::ptrdiff_t>(kAdapterLeftOut));
+    const bool noAdapters = std::wstring(arguments) == L"/noadapters";
+    const std::vector<platform::NetworkAdapter> adapters = noAdapters ? std::vector<platform::NetworkAdapter>{} : kAdapters;
+    std::vector<platform::NetworkAdapter> madeFor = adapters;
+    if (!noAdapters) madeFor.erase(madeFor.begin() + static_cast<std::ptrdiff_t>(kAdapterLeftOut));
     CertificateRequest request;
     request.folder = folder;
     request.computer = CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(madeFor));
     request.now = std::time(nullptr);
     if (CheckCertificates(request).outcome != CertificateOutcome::Made) return 2;
     SetProgramStarterForTests(RecordStart);
-    return RunOtherDevicesWindow(instance, {folder, kAdapters, HTTPS_PORT});
+    return RunOtherDevicesWindow(instance, {folder, adapters, HTTPS_PORT});
 }

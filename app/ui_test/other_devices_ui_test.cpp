@@ -23,6 +23,7 @@ namespace {
 
 constexpr wchar_t kOtherDevicesClass[] = L"Pellwick_OtherDevices_Wnd";
 constexpr wchar_t kOtherDevicesTitle[] = L"Pellwick - Other devices";
+constexpr int kIntroId = 4001;
 constexpr int kFirewallLineId = 4003;
 constexpr int kFirewallSettingsId = 4004;
 constexpr int kSaveCopyId = 4007;
@@ -56,8 +57,8 @@ std::vector<AddressLine> AddressLines(HWND window) {
 
 class OtherDevicesUi : public ::testing::Test {
 protected:
-    HWND Open() {
-        if (!app_.Start(folder_.exe())) {
+    HWND Open(const std::wstring& arguments = L"") {
+        if (!app_.Start(folder_.exe(), arguments)) {
             ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
             return nullptr;
         }
@@ -94,10 +95,8 @@ TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) 
     // The computer's names come first; then the addresses of the adapters that are up, the
     // virtual one last; loopback and the adapter that is down are left out.
     const std::size_t names = lines.size() - 3;
-    for (std::size_t i = 0; i < names; ++i) {
-        EXPECT_NE(lines[i].url.find(L".local"), std::wstring::npos) << WideToUtf8(lines[i].url);
-        EXPECT_EQ(lines[i].caption, lines[i].url);
-    }
+    EXPECT_NE(lines[0].url.find(L".local"), std::wstring::npos) << WideToUtf8(lines[0].url);
+    for (std::size_t i = 0; i < names; ++i) EXPECT_EQ(lines[i].caption, lines[i].url);
     EXPECT_EQ(lines[names].url, Url("192.168.1.20"));
     EXPECT_EQ(lines[names].note, L"Wi-Fi");
     EXPECT_EQ(lines[names].caption, lines[names].url);
@@ -124,6 +123,19 @@ TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) 
 
 INSTANTIATE_TEST_SUITE_P(Scaling, OtherDevicesAtDpi, testing::Values(96u, 144u),
                          [](const testing::TestParamInfo<UINT>& dpi) { return std::to_string(dpi.param); });
+
+// A computer without any network adapter: the window says so and still gives its names.
+TEST_F(OtherDevicesUi, WithoutAnyAdapterTheWindowSaysSoAndListsTheNames) {
+    HWND window = Open(L"/noadapters");
+    ASSERT_NE(window, nullptr);
+    const std::wstring intro = ControlText(window, kIntroId);
+    EXPECT_EQ(intro.rfind(L"No network adapter is up", 0), 0u) << WideToUtf8(intro);
+    const std::vector<AddressLine> lines = AddressLines(window);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].url.find(L".local"), std::wstring::npos) << WideToUtf8(lines[0].url);
+    for (const AddressLine& line : lines) EXPECT_EQ(line.caption, line.url);
+    CloseAndExpectExitZero(window);
+}
 
 // "Save a copy..." writes the authority's certificate, byte for byte, where the save dialog
 // says; the firewall button and "Show in folder" start Windows' own pages for them.

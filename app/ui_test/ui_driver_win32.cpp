@@ -303,8 +303,8 @@ bool RunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-bool AppProcess::Start(const fs::path& exe) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+bool AppProcess::Start(const fs::path& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const std::wstring folder = exe.parent_path().wstring();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

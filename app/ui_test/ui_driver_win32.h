@@ -110,9 +110,9 @@ private:
 // failed scenario may leave a box open), so no scenario leaks into the next one.
 class AppProcess {
 public:
-    // Starts the program with its own folder as the current folder; false when
-    // CreateProcessW fails.
-    bool Start(const std::filesystem::path& exe);
+    // Starts the program, with the arguments, in its own folder as the current folder;
+    // false when CreateProcessW fails.
+    bool Start(const std::filesystem::path& exe, const std::wstring& arguments = L"");
     ~AppProcess();
 
     DWORD id() const { return processId_; }
