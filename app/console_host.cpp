@@ -2,15 +2,20 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <ctime>
 #include <string_view>
 
 #include "app/start_check.h"
+#include "certificates/certificate_maker.h"
 #include "common/folders.h"
 #include "common/port.h"
 #include "common/text.h"
 #include "platform/console.h"
+#include "platform/network_names.h"
 #include "platform/sockets.h"
 #include "server/server.h"
+#include "ui/other_devices.h"
+#include "ui/terminal_qr.h"
 
 namespace {
 
@@ -41,6 +46,16 @@ std::string ServingReport() {
            "Serving " + url + "\n";
 }
 
+// The addresses another device can open, as the adapters and the certificate in the
+// program's folder are now (one enumeration of the adapters for both), with the QR codes of those the certificate holds.
+std::string OtherDevicesText() {
+    const std::vector<platform::NetworkAdapter> adapters = platform::NetworkAdapters();
+    const ComputerNames computer = CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(adapters));
+    const CertificateNames certificate = CertificateNamesForDevices(GetExeFolder(), computer, std::time(nullptr));
+    return OtherDevicesReport(AddressesForOtherDevices(computer, adapters, ListeningPort(), certificate),
+                              AnyNetworkAdapterUp(adapters));
+}
+
 }  // namespace
 
 int RunConsoleHost() {
@@ -51,7 +66,7 @@ int RunConsoleHost() {
     SetErrorBoxFunction(PrintErrorBox);
     CheckCertificatesBeforeStart(GetExeFolder(), nullptr, {PrintErrorBox});
     if (!StartServer(nullptr)) return 1;
-    platform::WriteStdout(ServingReport());
+    platform::WriteStdout(ServingReport() + "\n" + OtherDevicesText());
     platform::WaitForTermination();
     StopServer();
     return 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "certificates/replacement.h"
 #include "common/text.h"
@@ -189,6 +190,16 @@ CertificateResult CheckCertificates(const CertificateRequest& request) {
         result.detail = AuthorityProblemText(result, keyProblem);
     }
     return result;
+}
+
+CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
+                                            std::time_t now) {
+    AuthorityFile authority;
+    std::wstring noAuthority;  // the facts say so
+    ReadAuthorityFile(folder, authority, noAuthority);
+    FolderFacts facts = ReadFolderFacts(folder, authority, computer);
+    const CertificateDecision decision = DecideCertificates(facts, computer, now, CertificateAsk{.atStart = true});
+    return {std::move(facts.pairNames), std::move(facts.namesOutside), !NeedsNewAuthority(decision.reason)};
 }
 
 std::wstring CertificateOutcomeText(const CertificateResult& result) {

@@ -58,6 +58,12 @@ struct CertificateResult {
 // what it says. A failure in writing or moving leaves the files as they were.
 CertificateResult CheckCertificates(const CertificateRequest& request);
 
+// What the server pair in `folder` holds for other devices, and whether the check before
+// a start could add the computer's names it lacks. Only reads: a replacement left undone
+// stays for the next start to complete. With no pair, or none readable, `pairNames` is empty.
+CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
+                                            std::time_t now);
+
 // The text that tells the user the outcome, naming the files.
 std::wstring CertificateOutcomeText(const CertificateResult& result);
 

@@ -19,6 +19,16 @@ struct ComputerNames {
 ComputerNames CertificateNamesFor(const std::vector<std::wstring>& systemNames,
                                   const std::vector<platform::IPv4Address>& systemAddresses);
 
+// What the server certificate offers another device: `pairNames` are the names and
+// addresses the pair holds, `namesOutside` those of the computer that its authority does
+// not permit; `authorityCanRenew` is false when only a new authority can help (then nothing
+// the pair lacks comes with the next start).
+struct CertificateNames {
+    std::vector<std::string> pairNames;
+    std::vector<std::string> namesOutside;
+    bool authorityCanRenew = true;
+};
+
 // True for an address in 10/8, 172.16/12 or 192.168/16.
 bool IsPrivateIPv4(const platform::IPv4Address& address);
 

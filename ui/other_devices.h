@@ -37,15 +37,8 @@ bool AnyNetworkAdapterUp(const std::vector<platform::NetworkAdapter>& adapters);
 // The addresses to show, in this order: NAME.local and the computer's fully qualified DNS
 // name (`computer.dnsNames`, as the certificate names them), then https://A.B.C.D/ for each
 // private IPv4 address of an adapter that is up, the virtual adapters' last; loopback,
-// link-local and public addresses are left out. `pairNames` are the names the server
-// certificate holds, `namesOutside` those of the computer that its authority does not permit;
-// `authorityCanRenew` is false when the decision says only a new authority can help (then
-// nothing the pair lacks comes with the next start).
-struct CertificateNames {
-    std::vector<std::string> pairNames;
-    std::vector<std::string> namesOutside;
-    bool authorityCanRenew = true;
-};
+// link-local and public addresses are left out. What the certificate holds of each comes
+// from `certificate` (CertificateNamesForDevices of certificates/certificate_maker.h).
 std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& computer,
                                                     const std::vector<platform::NetworkAdapter>& adapters,
                                                     std::uint16_t port, const CertificateNames& certificate);
