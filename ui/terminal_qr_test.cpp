@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text.h"
+
 namespace {
 
 // The lines of the text, without their ends.
@@ -41,17 +43,16 @@ TEST(TerminalQr, OnlyAnAddressTheCertificateHoldsGetsACode) {
     };
     for (const Case& c : cases) {
         const std::vector<std::string> lines = Lines(OtherDevicesReport({c.address}, true));
-        const std::string url(c.address.url.begin(), c.address.url.end());
-        const std::string adapter(c.address.adapter.begin(), c.address.adapter.end());
+        const std::string url = WideToUtf8(c.address.url);
+        const std::string adapter = WideToUtf8(c.address.adapter);
         ASSERT_GE(lines.size(), 3 + c.notes.size()) << url;
         EXPECT_EQ(lines[0], "Other devices on this network can open:");
         EXPECT_EQ(lines[1], "");
         EXPECT_EQ(lines[2], "  " + url + (adapter.empty() ? "" : "  (" + adapter + ")"));
-        EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.begin() + 3 + static_cast<long>(c.notes.size())),
-                  c.notes)
-            << url;
+        const auto codeStart = lines.begin() + 3 + static_cast<std::ptrdiff_t>(c.notes.size());
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, codeStart), c.notes) << url;
         const std::vector<std::string> code = TerminalQrLines(EncodeQr(url));
-        const std::vector<std::string> after(lines.begin() + 3 + static_cast<long>(c.notes.size()), lines.end());
+        const std::vector<std::string> after(codeStart, lines.end());
         EXPECT_EQ(after, c.code ? code : std::vector<std::string>{}) << url;
     }
 

@@ -402,15 +402,17 @@ TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
     }
 }
 
-// Runs the program (looked up in PATH) to its end with its standard output into `output`;
-// its exit code, or -1 when it could not be started or was killed.
-int RunToEnd(std::vector<std::string> arguments, const fs::path& output) {
+// Runs the program (looked up in PATH) to its end with its standard output into `output`
+// and its standard error into `errors`; its exit code, or -1 when it could not be started
+// or was killed.
+int RunToEnd(std::vector<std::string> arguments, const fs::path& output, const fs::path& errors) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -480,9 +482,11 @@ TEST(HostLifecycle, CodesForOtherDevicesReadBackAsTheAddressesPrintedAboveThem) 
     TempFolder scratch;
     // The maker's pair holds the computer's names: the throwaway pair holds only localhost,
     // so no address another device opens would get a code.
+    const fs::path errors = scratch.path() / "errors.txt";
     ASSERT_EQ(RunToEnd({PELLWICK_MAKE_CERTIFICATE_BINARY, "--silent", "--folder", host.ExeFolder().string()},
-                       scratch.path() / "maker.txt"),
-              0);
+                       scratch.path() / "maker.txt", errors),
+              0)
+        << ReadFileBytes(errors);
     ASSERT_TRUE(host.Start(FreePort())) << host.Stderr();
     // Stopped first: what it printed is then whole.
     EXPECT_EQ(host.Stop(), 0);
@@ -494,7 +498,8 @@ TEST(HostLifecycle, CodesForOtherDevicesReadBackAsTheAddressesPrintedAboveThem) 
         const fs::path image = scratch.path() / ("code" + std::to_string(withCode.size()) + ".pgm");
         WriteImage(address.light, image);
         const fs::path text = scratch.path() / "decoded.txt";
-        EXPECT_EQ(RunToEnd({"zbarimg", "--raw", "-q", image.string()}, text), 0) << address.url;
+        EXPECT_EQ(RunToEnd({"zbarimg", "--raw", "-q", image.string()}, text, errors), 0)
+            << address.url << "\n" << ReadFileBytes(errors);
         const std::string symbols = ReadFileBytes(text);
         EXPECT_EQ(symbols, address.url + "\n");
         decoded.insert(symbols.substr(0, symbols.find('\n')));
