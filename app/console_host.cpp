@@ -47,7 +47,8 @@ std::string ServingReport() {
 }
 
 // The addresses another device can open, as the adapters and the certificate in the
-// program's folder are now (one enumeration of the adapters for both), with the QR codes of those the certificate holds.
+// program's folder are now, with the QR codes of those the certificate holds. The adapters
+// are listed once, so that the computer's addresses and the lines shown agree.
 std::string OtherDevicesText() {
     const std::vector<platform::NetworkAdapter> adapters = platform::NetworkAdapters();
     const ComputerNames computer = CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(adapters));

@@ -58,9 +58,11 @@ struct CertificateResult {
 // what it says. A failure in writing or moving leaves the files as they were.
 CertificateResult CheckCertificates(const CertificateRequest& request);
 
-// What the server pair in `folder` holds for other devices, and whether the check before
-// a start could add the computer's names it lacks. Only reads: a replacement left undone
-// stays for the next start to complete. With no pair, or none readable, `pairNames` is empty.
+// What the server pair in `folder` holds for other devices: its names and addresses, the
+// computer's names outside the authority, and `authorityCanRenew` false when the decision
+// at a start says only a new authority can help. Only reads: a replacement left undone
+// stays for the next start to complete. With no pair, or none readable, `pairNames` is
+// empty. A pair the user placed gives `authorityCanRenew` true, though no start renews it.
 CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
                                             std::time_t now);
 
