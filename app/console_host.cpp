@@ -9,8 +9,11 @@
 #include "common/port.h"
 #include "common/text.h"
 #include "platform/console.h"
+#include "platform/network_names.h"
 #include "platform/sockets.h"
 #include "server/server.h"
+#include "ui/other_devices.h"
+#include "ui/terminal_qr.h"
 
 namespace {
 
@@ -41,6 +44,14 @@ std::string ServingReport() {
            "Serving " + url + "\n";
 }
 
+// The addresses another device can open, as the adapters and the certificate in the
+// program's folder are now, with the QR codes of those the certificate holds.
+std::string OtherDevicesText() {
+    const std::vector<platform::NetworkAdapter> adapters = platform::NetworkAdapters();
+    return OtherDevicesReport(CurrentAddressesForOtherDevices(GetExeFolder(), adapters, ListeningPort()),
+                              AnyNetworkAdapterUp(adapters));
+}
+
 }  // namespace
 
 int RunConsoleHost() {
@@ -51,7 +62,7 @@ int RunConsoleHost() {
     SetErrorBoxFunction(PrintErrorBox);
     CheckCertificatesBeforeStart(GetExeFolder(), nullptr, {PrintErrorBox});
     if (!StartServer(nullptr)) return 1;
-    platform::WriteStdout(ServingReport());
+    platform::WriteStdout(ServingReport() + "\n" + OtherDevicesText());
     platform::WaitForTermination();
     StopServer();
     return 0;

@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
         Tell(MakeCertificateUsage(options.badArgument) + L" [--folder DIR]", Tone::Error);
         return kExitFailed;
     }
+    if (options.otherDevices) {
+        Tell(L"The window for other devices is MakeCertificate.exe's on Windows; here the console host prints the "
+             L"addresses other devices can open, with their QR codes, when it starts.",
+             Tone::Information);
+        return kExitNotSupported;
+    }
     const std::wstring folder = options.folder.empty() ? platform::ExecutableFolder() : options.folder;
     return RunMakeCertificate(options, folder, MakeCertificateDialogue{Tell, Ask});
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "certificates/replacement.h"
 #include "common/text.h"
@@ -260,9 +261,9 @@ CertificateNames CertificateNamesForDevices(const std::wstring& folder, const Co
     const FolderFacts facts = ReadFolderFacts(folder, authority, computer);
     // Pellwick.exe's start: it makes a missing pair and renews one of ours that lacks a name.
     const CertificateDecision atStart = DecideCertificates(facts, computer, now, {true, true, false, false});
-    const bool renewable = !NeedsNewAuthority(atStart.reason) && atStart.reason != CertificateReason::UserPair &&
-                           atStart.reason != CertificateReason::HalfPair;
-    return {facts.pairNames, facts.namesOutside, renewable};
+    const bool userPair =
+        atStart.reason == CertificateReason::UserPair || atStart.reason == CertificateReason::HalfPair;
+    return {facts.pairNames, facts.namesOutside, !userPair && !NeedsNewAuthority(atStart.reason), userPair};
 }
 
 int RemovePairIfOurs(const std::wstring& folder, std::wstring& text) {

@@ -65,9 +65,11 @@ std::wstring CertificateOutcomeText(const CertificateResult& result);
 int CertificateExitCode(CertificateOutcome outcome);
 
 // What the server certificate in `folder` holds of the computer's names, for the addresses
-// shown to other devices: the names the pair holds, the computer's names its authority does
-// not permit, and whether the check at the next server start can renew a pair of ours for
-// what it lacks. Reads only: nothing is made, renewed or completed.
+// shown to other devices: the names the pair holds (none without a readable pair), the
+// computer's names its authority does not permit, whether the check at Pellwick.exe's next
+// start makes or renews the pair for what it lacks, and whether the pair is the user's own.
+// Reads only: nothing is made or renewed, and a replacement left undone stays for the next
+// start to complete.
 CertificateNames CertificateNamesForDevices(const std::wstring& folder, const ComputerNames& computer,
                                             std::time_t now);
 

@@ -14,12 +14,14 @@ struct ComputerNames {
 
 // What a server certificate holds of those names, as the addresses for other devices are
 // marked by it: `pairNames` the names the pair holds, `namesOutside` the computer's names
-// that its authority does not permit, and `authorityCanRenew` false when only a new
-// authority can help (then nothing the pair lacks comes with the next start).
+// that its authority does not permit, `authorityCanRenew` false when no start renews the
+// pair for what it lacks, and `userPair` true when the pair is one the user placed, which
+// no start and no new authority touches.
 struct CertificateNames {
     std::vector<std::string> pairNames;
     std::vector<std::string> namesOutside;
     bool authorityCanRenew = true;
+    bool userPair = false;
 };
 
 // The names of `systemNames` that are ASCII host names (lower-cased, each once, without

@@ -154,6 +154,47 @@ bool FailingRename(const std::wstring& from, const std::wstring& to, std::uint32
     return platform::RenameOver(from, to, error);
 }
 
+// What the "Other devices" lines are told of a pair: read without changing a file, with the
+// decision of a start (which leaves names outside the authority out, rather than asking for
+// a new one) saying whether anything the pair lacks can still come.
+TEST(CertificateMaker, NamesForDevicesAreThePairsAndTheDecisionAtAStart) {
+    TempFolder folder;
+    ASSERT_EQ(CheckCertificates(RequestFor(folder)).outcome, CertificateOutcome::Made);
+    const Files made(folder);
+    const CertificatePtr authority = ReadCertificate(folder.path() / "Pellwick-authority.crt");
+    const std::time_t end = CertificateTime(X509_get0_notAfter(authority.get()));
+    const std::vector<std::string> pairNames = {"localhost",  "127.0.0.1",    "pc-7",    "pc-7.corp.example",
+                                                "pc-7.local", "192.168.1.20", "10.1.2.3"};
+    const ComputerNames renamed = {{"pc-8", "pc-8.local"}, {"192.168.1.20"}};
+    struct Case {
+        const char* what;
+        ComputerNames computer;
+        std::time_t now;
+        std::vector<std::string> namesOutside;
+        bool authorityCanRenew;
+    };
+    for (const Case& c : {Case{"sound", kComputer, kNow, {}, true},
+                          Case{"renamed", renamed, kNow, {"pc-8", "pc-8.local"}, true},
+                          Case{"authority ending", kComputer, end - 20 * kDay, {}, false}}) {
+        const CertificateNames names = CertificateNamesForDevices(folder.path().wstring(), c.computer, c.now);
+        EXPECT_EQ(names.pairNames, pairNames) << c.what;
+        EXPECT_EQ(names.namesOutside, c.namesOutside) << c.what;
+        EXPECT_EQ(names.authorityCanRenew, c.authorityCanRenew) << c.what;
+    }
+    const Files after(folder);
+    EXPECT_EQ(after.certificate, made.certificate);
+    EXPECT_EQ(after.authority, made.authority);
+    TempFolder empty;
+    EXPECT_TRUE(CertificateNamesForDevices(empty.path().wstring(), kComputer, kNow).pairNames.empty());
+
+    // Another pair's key makes it the user's: no start renews it for the new names.
+    ASSERT_EQ(CheckCertificates(RequestFor(empty)).outcome, CertificateOutcome::Made);
+    WriteFileBytes(folder.path() / "server.key", ReadFileBytes(empty.path() / "server.key"));
+    const CertificateNames user = CertificateNamesForDevices(folder.path().wstring(), renamed, kNow);
+    EXPECT_TRUE(user.userPair);
+    EXPECT_FALSE(user.authorityCanRenew);
+}
+
 // Whatever rename fails, and whether putting the old files back fails too, the folder ends
 // with the old set or the new one, whole, and its pair is still ours.
 TEST(CertificateMaker, AReplacementThatFailsHalfWayLeavesOneWholeSet) {

@@ -1,6 +1,9 @@
 #include "ui/other_devices.h"
 
 #include <algorithm>
+#include <ctime>
+
+#include "certificates/certificate_maker.h"
 
 #include "common/text.h"
 
@@ -55,6 +58,7 @@ std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& compute
                                                     std::uint16_t port, const CertificateNames& certificate) {
     const auto cover = [&](const std::string& host) {
         if (Holds(certificate.pairNames, host)) return CertificateCover::Holds;
+        if (certificate.userPair) return CertificateCover::NotInUsersPair;
         const bool renewable = certificate.authorityCanRenew && !Holds(certificate.namesOutside, host);
         return renewable ? CertificateCover::AfterNextStart : CertificateCover::NeedsNewAuthority;
     };
@@ -78,21 +82,40 @@ std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& compute
     return shown;
 }
 
-std::wstring AddressNote(const DeviceAddress& address) {
-    std::wstring note = address.adapter;
-    const auto add = [&note](const wchar_t* mark) { note += (note.empty() ? L"" : L": ") + std::wstring(mark); };
-    if (address.virtualAdapter) add(L"virtual adapter, usually not reachable from a phone");
+std::vector<DeviceAddress> CurrentAddressesForOtherDevices(const std::wstring& folder,
+                                                           const std::vector<platform::NetworkAdapter>& adapters,
+                                                           std::uint16_t port) {
+    // The adapters are listed once by the caller, so that the computer's addresses and the
+    // lines shown agree.
+    const ComputerNames computer = CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(adapters));
+    const CertificateNames certificate = CertificateNamesForDevices(folder, computer, std::time(nullptr));
+    return AddressesForOtherDevices(computer, adapters, port, certificate);
+}
+
+std::vector<std::wstring> AddressMarks(const DeviceAddress& address) {
+    std::vector<std::wstring> marks;
+    if (address.virtualAdapter) marks.emplace_back(L"virtual adapter, usually not reachable from a phone");
     switch (address.cover) {
         case CertificateCover::Holds:
             break;
         case CertificateCover::AfterNextStart:
-            add(L"no code yet: the certificate holds it after the next server start");
+            marks.emplace_back(L"not in the certificate yet: after the next server start");
             break;
         case CertificateCover::NeedsNewAuthority:
-            add(L"no code: the certificate can hold it only with a new authority (MakeCertificate /newauthority) "
-                L"and a new trust step on every device");
+            marks.emplace_back(L"not in the certificate, and its authority cannot add it: needs a new authority "
+                               L"(MakeCertificate /newauthority; make-certificate --new-authority on Linux) and a "
+                               L"new trust step on every device");
+            break;
+        case CertificateCover::NotInUsersPair:
+            marks.emplace_back(L"not in the certificate placed here (server.crt): a phone would warn of another name");
             break;
     }
+    return marks;
+}
+
+std::wstring AddressNote(const DeviceAddress& address) {
+    std::wstring note = address.adapter;
+    for (const std::wstring& mark : AddressMarks(address)) note += (note.empty() ? L"" : L"; ") + mark;
     return note;
 }
 

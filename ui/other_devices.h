@@ -17,6 +17,7 @@ enum class CertificateCover {
     Holds,              // the pair holds it: a QR code is drawn
     AfterNextStart,     // the authority permits it: the next start renews the pair for it
     NeedsNewAuthority,  // outside the authority: only /newauthority and a new trust step help
+    NotInUsersPair,     // the pair is the user's own: only another pair of theirs can hold it
 };
 
 struct DeviceAddress {
@@ -43,8 +44,18 @@ std::vector<DeviceAddress> AddressesForOtherDevices(const ComputerNames& compute
                                                     const std::vector<platform::NetworkAdapter>& adapters,
                                                     std::uint16_t port, const CertificateNames& certificate);
 
-// What the address's line says after the URL: the adapter, and a mark when it is virtual
-// or when the certificate does not hold it yet ("" for a name the pair holds).
+// AddressesForOtherDevices for these adapters as things are now: the computer's names as the
+// system gives them, with its addresses from the same adapters, and what the server
+// certificate in `folder` holds (CertificateNamesForDevices).
+std::vector<DeviceAddress> CurrentAddressesForOtherDevices(const std::wstring& folder,
+                                                           const std::vector<platform::NetworkAdapter>& adapters,
+                                                           std::uint16_t port);
+
+// The marks of an address, each a phrase, in this order: that its adapter is virtual, and
+// what the certificate lacks of it; none for a name of the computer the pair holds.
+std::vector<std::wstring> AddressMarks(const DeviceAddress& address);
+
+// What the window's line says after the URL: the adapter, then the marks.
 std::wstring AddressNote(const DeviceAddress& address);
 
 // The short steps to trust Pellwick's authority on another device, as the README gives them.

@@ -61,6 +61,13 @@ TEST(OtherDevices, AddressesShownInOrderWithTheirMarks) {
     EXPECT_EQ(shown[3].url, L"https://10.1.2.3/");
     EXPECT_EQ(shown[3].cover, CertificateCover::NeedsNewAuthority);
 
+    // A pair the user placed: nothing Pellwick does adds what it lacks.
+    certificate.userPair = true;
+    shown = AddressesForOtherDevices(kComputer, adapters, 443, certificate);
+    EXPECT_EQ(shown[2].cover, CertificateCover::Holds);
+    EXPECT_EQ(shown[3].cover, CertificateCover::NotInUsersPair);
+    EXPECT_EQ(shown[1].cover, CertificateCover::NotInUsersPair);
+
     // No adapter up (or none at all): the computer's names stay, no address is offered.
     const std::vector<NetworkAdapter> downOnly = {adapters[2], adapters[3]};
     for (const auto& list : {downOnly, std::vector<NetworkAdapter>{}}) {

@@ -3,10 +3,8 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "certificates/certificate_files.h"
-#include "certificates/certificate_maker.h"
 #include "common/text.h"
 #include "platform/error_text.h"
 #include "platform/firewall.h"
@@ -95,10 +93,7 @@ bool FileExists(const std::wstring& path) {
 
 // The addresses, what the certificate holds of them and the QR codes, as of now.
 void GatherAddresses() {
-    const ComputerNames computer =
-        CertificateNamesFor(platform::ComputerNames(), AddressesOfAdaptersUp(shown.scene.adapters));
-    const CertificateNames certificate = CertificateNamesForDevices(shown.scene.folder, computer, std::time(nullptr));
-    shown.addresses = AddressesForOtherDevices(computer, shown.scene.adapters, shown.scene.port, certificate);
+    shown.addresses = CurrentAddressesForOtherDevices(shown.scene.folder, shown.scene.adapters, shown.scene.port);
     shown.codes.clear();
     for (const DeviceAddress& address : shown.addresses) {
         // Only an address the pair holds gets a code: a phone would meet a name mismatch at the others.

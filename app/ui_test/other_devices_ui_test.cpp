@@ -101,10 +101,10 @@ TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) 
     EXPECT_EQ(lines[names].note, L"Wi-Fi");
     EXPECT_EQ(lines[names].caption, lines[names].url);
     EXPECT_EQ(lines[names + 1].url, Url("10.0.0.7"));
-    EXPECT_EQ(lines[names + 1].note, L"Ethernet: no code yet: the certificate holds it after the next server start");
+    EXPECT_EQ(lines[names + 1].note, L"Ethernet; not in the certificate yet: after the next server start");
     EXPECT_EQ(lines[names + 1].caption, L"");
     EXPECT_EQ(lines[names + 2].url, Url("172.20.16.1"));
-    EXPECT_EQ(lines[names + 2].note, L"vEthernet (WSL): virtual adapter, usually not reachable from a phone");
+    EXPECT_EQ(lines[names + 2].note, L"vEthernet (WSL); virtual adapter, usually not reachable from a phone");
     EXPECT_EQ(lines[names + 2].caption, lines[names + 2].url);
 
     // Wine's firewall objects answer the profile query with "not implemented".

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -15,6 +20,8 @@
 #include "server/e2e/host_process.h"
 #include "server/e2e/tls_client.h"
 #include "test_support/wait_limit.h"
+
+extern char** environ;
 
 namespace {
 
@@ -393,6 +400,112 @@ TEST(HostLifecycle, StartAndStopAreLoggedAndTheHostTellsWhereItServes) {
         EXPECT_EQ(host.LogTexts(), (std::vector<std::string>{" [INFO] Server started", " [INFO] Server stopped"}))
             << signal;
     }
+}
+
+// Runs the program (looked up in PATH) to its end with its standard output into `output`
+// and its standard error into `errors`; its exit code, or -1 when it could not be started
+// or was killed.
+int RunToEnd(std::vector<std::string> arguments, const fs::path& output, const fs::path& errors) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// An address the host printed for other devices, with the modules of the code drawn under
+// it (light true), two rows for each line of half blocks; none when it has no code.
+struct PrintedAddress {
+    std::string url;
+    std::vector<std::vector<bool>> light;
+};
+
+// The two module rows of a line of half blocks; false when the line is something else.
+bool ReadHalfBlocks(const std::string& line, std::vector<bool>& top, std::vector<bool>& bottom) {
+    struct Glyph {
+        std::string text;
+        bool top, bottom;
+    };
+    const Glyph glyphs[] = {{" ", false, false}, {"\u2580", true, false}, {"\u2584", false, true}, {"\u2588", true, true}};
+    for (std::size_t at = 0; at < line.size();) {
+        const Glyph* glyph = std::find_if(std::begin(glyphs), std::end(glyphs),
+                                          [&](const Glyph& g) { return line.compare(at, g.text.size(), g.text) == 0; });
+        if (glyph == std::end(glyphs)) return false;
+        top.push_back(glyph->top);
+        bottom.push_back(glyph->bottom);
+        at += glyph->text.size();
+    }
+    return line.find_first_not_of(' ') != std::string::npos;
+}
+
+std::vector<PrintedAddress> PrintedAddresses(const std::string& out) {
+    std::vector<PrintedAddress> printed;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<bool> top, bottom;
+        if (line.rfind("  https://", 0) == 0) {
+            printed.push_back({line.substr(2, line.find(' ', 2) - 2), {}});
+        } else if (!printed.empty() && ReadHalfBlocks(line, top, bottom)) {
+            printed.back().light.push_back(top);
+            printed.back().light.push_back(bottom);
+        }
+    }
+    return printed;
+}
+
+// The modules as a binary grey image (PGM), a square of pixels for each, light white.
+void WriteImage(const std::vector<std::vector<bool>>& light, const fs::path& file) {
+    constexpr std::size_t kPixels = 4;
+    const std::size_t width = light.front().size() * kPixels;
+    std::string image = "P5\n" + std::to_string(width) + " " + std::to_string(light.size() * kPixels) + "\n255\n";
+    for (const std::vector<bool>& row : light) {
+        std::string pixels;
+        for (bool module : row) pixels.append(kPixels, module ? '\xff' : '\0');
+        pixels.resize(width, '\0');  // a row cut short is the terminal's background
+        for (std::size_t i = 0; i < kPixels; ++i) image += pixels;
+    }
+    WriteFileBytes(file, image);
+}
+
+TEST(HostLifecycle, CodesForOtherDevicesReadBackAsTheAddressesPrintedAboveThem) {
+    HostProcess host(TlsFiles{"", ""});
+    if (host.UnderWine()) GTEST_SKIP() << "the pair comes from this build's make-certificate, a Linux program";
+    TempFolder scratch;
+    // The maker's pair holds the computer's names: the throwaway pair holds only localhost,
+    // so no address another device opens would get a code.
+    const fs::path errors = scratch.path() / "errors.txt";
+    ASSERT_EQ(RunToEnd({PELLWICK_MAKE_CERTIFICATE_BINARY, "--silent", "--folder", host.ExeFolder().string()},
+                       scratch.path() / "maker.txt", errors),
+              0)
+        << ReadFileBytes(errors);
+    ASSERT_TRUE(host.Start(FreePort())) << host.Stderr();
+    // Stopped first: what it printed is then whole.
+    EXPECT_EQ(host.Stop(), 0);
+    const std::string out = host.Stdout();
+    std::set<std::string> withCode, decoded;
+    for (const PrintedAddress& address : PrintedAddresses(out)) {
+        if (address.light.empty()) continue;
+        withCode.insert(address.url);
+        const fs::path image = scratch.path() / ("code" + std::to_string(withCode.size()) + ".pgm");
+        WriteImage(address.light, image);
+        const fs::path text = scratch.path() / "decoded.txt";
+        EXPECT_EQ(RunToEnd({"zbarimg", "--raw", "-q", image.string()}, text, errors), 0)
+            << address.url << "\n" << ReadFileBytes(errors);
+        const std::string symbols = ReadFileBytes(text);
+        EXPECT_EQ(symbols, address.url + "\n");
+        decoded.insert(symbols.substr(0, symbols.find('\n')));
+    }
+    EXPECT_FALSE(withCode.empty()) << out;
+    EXPECT_EQ(decoded, withCode) << out;
 }
 
 struct StartFailure {
