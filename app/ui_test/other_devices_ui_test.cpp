@@ -124,6 +124,34 @@ TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) 
 INSTANTIATE_TEST_SUITE_P(Scaling, OtherDevicesAtDpi, testing::Values(96u, 144u),
                          [](const testing::TestParamInfo<UINT>& dpi) { return std::to_string(dpi.param); });
 
+// MakeCertificate.exe double-clicked in a fresh folder: it makes the authority and the pair,
+// offers the trust step, and once that is done offers the window for other devices, which
+// then lists what the new pair holds with codes.
+TEST_F(OtherDevicesUi, TheTrustStepOffersTheWindow) {
+    ExeFolder maker(FromBuildPath(PELLWICK_MAKE_CERTIFICATE_EXE));
+    AppProcess untrust;
+    ASSERT_TRUE(app_.Start(maker.exe()));
+    HWND box = WaitForMessageBox(app_.id(), L"Pellwick certificate");
+    ASSERT_NE(box, nullptr) << DescribeWindows(app_.id());
+    EXPECT_NE(MessageBoxText(box).find(L"Trust Pellwick's certificate"), std::wstring::npos);
+    ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+    box = WaitForMessageBox(app_.id(), L"Pellwick certificate");
+    ASSERT_NE(box, nullptr) << DescribeWindows(app_.id());
+    const std::wstring offer = MessageBoxText(box);
+    EXPECT_EQ(offer.rfind(L"This account's browsers now trust", 0), 0u) << WideToUtf8(offer);
+    EXPECT_NE(offer.find(L"Show the addresses that phones and other computers open"), std::wstring::npos);
+    ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+    HWND window = WaitForTopLevel(app_.id(), kOtherDevicesClass, kOtherDevicesTitle);
+    ASSERT_NE(window, nullptr) << DescribeWindows(app_.id());
+    const std::vector<AddressLine> lines = AddressLines(window);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].caption, lines[0].url);
+    CloseAndExpectExitZero(window);
+    // The prefix's store is left as it was found.
+    ASSERT_TRUE(untrust.Start(maker.exe(), L"/untrust /S"));
+    EXPECT_EQ(WaitForSingleObject(untrust.handle(), static_cast<DWORD>(kAppearLimit.count())), WAIT_OBJECT_0);
+}
+
 // A computer without any network adapter: the window says so and still gives its names.
 TEST_F(OtherDevicesUi, WithoutAnyAdapterTheWindowSaysSoAndListsTheNames) {
     HWND window = Open(L"/noadapters");
