@@ -37,14 +37,14 @@ enum OtherDevicesId {
 // Every layout number of the window, in pixels at 96 DPI; the window scales them by its
 // DPI. The window is as tall as what it shows: the rows follow one another from the top.
 constexpr struct {
-    int clientWidth = 800;
+    int clientWidth = 960;
     int margin = 12;
     int sectionGap = 14;
     int introHeight = 36;
     int addressHeight = 22;
-    int urlWidth = 300;
+    int urlWidth = 320;
     int modulePixels = 4;  // a phone's camera reads a code of 4 pixels a module from a screen
-    int codeColumnWidth = 188;
+    int codeColumnWidth = 224;  // room for an address of 15 digits and a port under its code
     int codeColumnGap = 8;
     int captionHeight = 22;
     int titleHeight = 22;

@@ -122,21 +122,6 @@ bool HasClientSize(HWND window, int width, int height, UINT dpi) {
     return Near(Times(width, dpi), client.cx) && Near(Times(height, dpi), client.cy);
 }
 
-// Sends WM_DPICHANGED as Windows does when a window reaches a monitor of another scaling:
-// the new DPI in both words of wParam, the suggested frame in lParam. The frame is written
-// into the target process, since the message is not marshalled between processes.
-bool SendDpiChanged(HANDLE process, HWND window, UINT dpi, const RECT& suggested) {
-    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (remote == nullptr) return false;
-    const bool written = WriteProcessMemory(process, remote, &suggested, sizeof(suggested), nullptr) != 0;
-    DWORD_PTR result = 0;
-    const bool sent = written && SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                                                     reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
-                                                     static_cast<UINT>(kAppearLimit.count()), &result) != 0;
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    return sent;
-}
-
 // The frame at the window's top-left corner around a client area of the given 96-DPI
 // size at `dpi`, as Windows suggests it.
 RECT SuggestedFrame(HWND window, int clientWidth, int clientHeight, UINT dpi) {

@@ -118,6 +118,15 @@ TEST_P(OtherDevicesAtDpi, EveryAddressIsListedAndOnlyThoseThePairHoldsGetACode) 
     }
     urls.close();
     EXPECT_TRUE(SaveScreenshot(window, ScreenshotFile(name + ".bmp")));
+    if (dpi == 96) {
+        // Moved to a monitor at 150 %: the window grows and draws its codes anew for it.
+        RECT frame;
+        GetWindowRect(window, &frame);
+        ASSERT_TRUE(SendDpiChanged(app_.handle(), window, 144, frame));
+        EXPECT_EQ(ClientSize(window).cx, 1440);
+        WriteFileBytes(ScreenshotFile("other_devices_moved_to_144.urls"), ReadFileBytes(ScreenshotFile(name + ".urls")));
+        EXPECT_TRUE(SaveScreenshot(window, ScreenshotFile("other_devices_moved_to_144.bmp")));
+    }
     CloseAndExpectExitZero(window);
 }
 

@@ -388,4 +388,16 @@ ScreenDpi::~ScreenDpi() {
     RegCloseKey(key_);
 }
 
+bool SendDpiChanged(HANDLE process, HWND window, UINT dpi, const RECT& suggested) {
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) return false;
+    const bool written = WriteProcessMemory(process, remote, &suggested, sizeof(suggested), nullptr) != 0;
+    DWORD_PTR result = 0;
+    const bool sent = written && SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                                     reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                                                     static_cast<UINT>(kAppearLimit.count()), &result) != 0;
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return sent;
+}
+
 }  // namespace uitest

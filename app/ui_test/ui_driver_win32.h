@@ -171,6 +171,11 @@ private:
     bool had_ = false;
 };
 
+// Sends WM_DPICHANGED as Windows does when a window reaches a monitor of another scaling:
+// the new DPI in both words of wParam, the suggested frame in lParam. The frame is written
+// into the target process, since the message is not marshalled between processes.
+bool SendDpiChanged(HANDLE process, HWND window, UINT dpi, const RECT& suggested);
+
 // Window class and title of the control window.
 inline constexpr const wchar_t* kControlClass = kControlWindowClass;
 inline constexpr wchar_t kControlTitle[] = L"Pellwick v1.0";
