@@ -108,15 +108,7 @@ void OpenSelectedInNotepad(HWND window) {
     const std::wstring webRoot = GetWebRootFolder();
     for (const std::wstring& name : names) {
         if (!IsValidFileName(name)) continue;
-        std::wstring commandLine = NotepadCommandLine(webRoot + name);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process)) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
+        StartCommandLine(NotepadCommandLine(webRoot + name));
     }
 }
 

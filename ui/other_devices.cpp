@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "certificates/certificate_maker.h"
-
 #include "common/text.h"
 
 namespace {

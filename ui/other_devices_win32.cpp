@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "platform/error_text.h"
 #include "platform/firewall.h"
+#include "platform/folders.h"
 #include "ui/firewall_state.h"
 #include "ui/other_devices.h"
 #include "ui/qr_code.h"
@@ -70,25 +71,16 @@ struct {
 } shown;
 
 void StartProgram(const std::wstring& commandLine) {
-    std::wstring writable = commandLine;  // CreateProcessW may write into its command line
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        const DWORD error = GetLastError();
-        MessageBoxW(nullptr, (L"Could not start " + commandLine + L":\n" + platform::SystemErrorText(error)).c_str(),
-                    kTitle, MB_OK | MB_ICONERROR);
-        return;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (StartCommandLine(commandLine)) return;
+    const DWORD error = GetLastError();
+    MessageBoxW(nullptr, (L"Could not start " + commandLine + L":\n" + platform::SystemErrorText(error)).c_str(),
+                kTitle, MB_OK | MB_ICONERROR);
 }
 
 ProgramStarter startProgram = StartProgram;
 
 bool FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return platform::KindOfPath(path) == platform::PathKind::File;
 }
 
 // The addresses, what the certificate holds of them and the QR codes, as of now.
@@ -242,13 +234,6 @@ void FitFrameToContent(HWND window) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT CreateTitleFont(UINT dpi) {
-    HFONT font = CreateFontW(-MulDiv(10, static_cast<int>(dpi), 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
-    return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
 bool IsTitle(HWND control) {
     const int id = GetDlgCtrlID(control);
     return id == IDC_FIREWALL_TITLE || id == IDC_TRUST_TITLE;
@@ -261,7 +246,7 @@ void ScaleFonts(HWND window, UINT dpi) {
     HFONT previousTitle = shown.titleFont;
     shown.dpi = dpi;
     shown.font = CreateUiFont(dpi);
-    shown.titleFont = CreateTitleFont(dpi);
+    shown.titleFont = CreateUiFont(dpi, FW_BOLD);
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         SetControlFont(child, IsTitle(child) ? shown.titleFont : shown.font);
     }

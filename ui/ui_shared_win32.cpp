@@ -46,14 +46,14 @@ UINT DpiOfDpiChanged(WPARAM wParam) {
     return dpi != 0 ? dpi : kBaseDpi;
 }
 
-HFONT CreateFontOr(int height, const wchar_t* face, int stockFallback) {
-    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+HFONT CreateFontOr(int height, const wchar_t* face, int stockFallback, int weight) {
+    HFONT font = CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
     return font != nullptr ? font : static_cast<HFONT>(GetStockObject(stockFallback));
 }
 
-HFONT CreateUiFont(UINT dpi) {
-    return CreateFontOr(-MulDiv(10, static_cast<int>(dpi), 72), L"Segoe UI", DEFAULT_GUI_FONT);
+HFONT CreateUiFont(UINT dpi, int weight) {
+    return CreateFontOr(-MulDiv(10, static_cast<int>(dpi), 72), L"Segoe UI", DEFAULT_GUI_FONT, weight);
 }
 
 void DeleteFontSlot(HFONT& font) {
@@ -118,6 +118,19 @@ LRESULT ColourStaticControl(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     return static_cast<LRESULT>(COLOR_WINDOW + 1);
+}
+
+bool StartCommandLine(const std::wstring& commandLine) {
+    std::wstring writable = commandLine;  // CreateProcessW may write into its command line
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 void RegisterAppWindowClass(const wchar_t* className, WNDPROC procedure, HINSTANCE instance) {

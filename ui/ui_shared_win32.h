@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 extern HWND logViewerWnd;        // the open log viewer, cleared by it when destroyed
 extern HWND fileManagerWnd;      // the open file manager, cleared by it when destroyed
 extern HMODULE richEditModule;   // Msftedit.dll, loaded by the first log viewer
@@ -48,12 +50,13 @@ UINT WindowDpi(HWND window);
 // The DPI that WM_DPICHANGED announces (both words of wParam carry it).
 UINT DpiOfDpiChanged(WPARAM wParam);
 
-// A font of that face and character height (negative: pixels without the leading), weight
-// 400, ClearType; the stock font `stockFallback` when it cannot be made.
-HFONT CreateFontOr(int height, const wchar_t* face, int stockFallback);
+// A font of that face, character height (negative: pixels without the leading) and weight
+// (400 unless told), ClearType; the stock font `stockFallback` when it cannot be made.
+HFONT CreateFontOr(int height, const wchar_t* face, int stockFallback, int weight = FW_NORMAL);
 
-// The controls' "Segoe UI" 10-point font at `dpi`: height -MulDiv(10, dpi, 72), so -13 at 96.
-HFONT CreateUiFont(UINT dpi);
+// The controls' "Segoe UI" 10-point font at `dpi`: height -MulDiv(10, dpi, 72), so -13 at 96;
+// FW_BOLD gives the same font bold, for a section's title.
+HFONT CreateUiFont(UINT dpi, int weight = FW_NORMAL);
 
 // Deletes a font made by CreateFontOr (a stock fallback is left alone) and clears the slot.
 void DeleteFontSlot(HFONT& font);
@@ -83,6 +86,10 @@ void EraseWithWindowColour(HWND window, HDC dc);
 // Static controls draw on the window colour: transparent text in the window text colour;
 // returns the brush COLOR_WINDOW + 1 for WM_CTLCOLORSTATIC.
 LRESULT ColourStaticControl(HDC dc);
+
+// Starts the program of the command line (found as CreateProcessW finds it) and lets it run
+// on its own; false, with GetLastError() set, when it could not be started.
+bool StartCommandLine(const std::wstring& commandLine);
 
 // Registers a window class of this application: the program's icon (large and small, the
 // executable's icon resource 1), arrow cursor, window-colour background, no menu, no extra

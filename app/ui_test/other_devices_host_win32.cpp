@@ -1,8 +1,9 @@
 // The window for other devices as the scenario tests see it: the real window, given a fixed
 // list of adapters instead of the machine's (Wine shows the Linux host's interfaces), and a
 // pair made next to this program for all of them but one, whose address is therefore
-// listed without a code. With /noadapters the list is empty, as on a computer without any. The programs the window would start are written, one command line
-// a line, to started.txt beside it instead.
+// listed without a code. With /noadapters the list is empty, as on a computer without any.
+// The programs the window would start are written, one command line a line, to
+// started.txt beside it instead.
 #include <windows.h>
 
 #include <ctime>
@@ -34,7 +35,8 @@ constexpr std::size_t kAdapterLeftOut = 4;
 std::wstring folder;
 
 void RecordStart(const std::wstring& commandLine) {
-    std::ofstream((folder + L"\\started.txt").c_str(), std::ios::app | std::ios::binary) << WideToUtf8(commandLine) << "\n";
+    std::ofstream((folder + L"\\started.txt").c_str(), std::ios::app | std::ios::binary)
+        << WideToUtf8(commandLine) << "\n";
 }
 
 }  // namespace
@@ -42,7 +44,8 @@ void RecordStart(const std::wstring& commandLine) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     folder = platform::ExecutableFolder();
     const bool noAdapters = std::wstring(arguments) == L"/noadapters";
-    const std::vector<platform::NetworkAdapter> adapters = noAdapters ? std::vector<platform::NetworkAdapter>{} : kAdapters;
+    const std::vector<platform::NetworkAdapter> adapters =
+        noAdapters ? std::vector<platform::NetworkAdapter>{} : kAdapters;
     std::vector<platform::NetworkAdapter> madeFor = adapters;
     if (!noAdapters) madeFor.erase(madeFor.begin() + static_cast<std::ptrdiff_t>(kAdapterLeftOut));
     CertificateRequest request;
